@@ -1,0 +1,162 @@
+#include "BrowserQuery.h"
+
+#include <wininet.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "GuardTexts.h"
+#include "framework/Exceptions.h"
+
+namespace sw::guard {
+
+namespace {
+
+constexpr DWORD kRequestTimeout = 10000;
+
+DWORD activeInstance = 0;
+
+// The guard is a DDE client only; it refuses every conversation offered to
+// the service name it registers.
+HDDEDATA CALLBACK DdeCallback(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    if (type == XTYP_CONNECT) return reinterpret_cast<HDDEDATA>(FALSE);
+    return nullptr;
+}
+
+class DdeString {
+public:
+    DdeString(DWORD instance, const std::string& text)
+        : instance_(instance), handle_(::DdeCreateStringHandleA(instance, text.c_str(), CP_WINANSI)) {}
+    ~DdeString() {
+        if (handle_) ::DdeFreeStringHandle(instance_, handle_);
+    }
+    DdeString(const DdeString&) = delete;
+    DdeString& operator=(const DdeString&) = delete;
+    HSZ Get() const { return handle_; }
+
+private:
+    DWORD instance_;
+    HSZ handle_;
+};
+
+// One query's conversation: opened in the constructor, closed in the destructor.
+class BrowserConversation {
+public:
+    BrowserConversation(DWORD instance, const std::string& service)
+        : instance_(instance), service_(instance, service), topic_(instance, WindowInfoTopic) {
+        Connect();
+        if (!conversation_) {
+            const std::string command = service + " " + WindowInfoTopic;
+            if (::WinExec(command.c_str(), SW_SHOWMINNOACTIVE) >= 32) Connect();
+        }
+        if (conversation_) {
+            CONVINFO info{};
+            info.cb = sizeof info;
+            ::DdeQueryConvInfo(conversation_, QID_SYNC, &info);
+            ::DdeSetUserHandle(conversation_, QID_SYNC, reinterpret_cast<DWORD_PTR>(this));
+        }
+    }
+    ~BrowserConversation() {
+        if (conversation_) {
+            ::DdeSetUserHandle(conversation_, QID_SYNC, 0);
+            ::DdeDisconnect(conversation_);
+        }
+    }
+    BrowserConversation(const BrowserConversation&) = delete;
+    BrowserConversation& operator=(const BrowserConversation&) = delete;
+
+    std::string Request(const char* itemName) const {
+        if (!conversation_) return {};
+        std::vector<char> buffer;
+        {
+            DdeString item(instance_, itemName);
+            if (!item.Get()) return {};
+            HDDEDATA data = ::DdeClientTransaction(nullptr, 0, conversation_, item.Get(), CF_TEXT, XTYP_REQUEST,
+                                                   kRequestTimeout, nullptr);
+            if (!data) return {};
+            DWORD size = 0;
+            if (const BYTE* bytes = ::DdeAccessData(data, &size)) {
+                buffer.assign(bytes, bytes + size);
+                ::DdeUnaccessData(data);
+            }
+            ::DdeFreeDataHandle(data);
+        }
+        buffer.push_back('\0');
+        return std::string(buffer.data());
+    }
+
+private:
+    void Connect() {
+        if (!service_.Get() || !topic_.Get()) return;
+        CONVCONTEXT context{};
+        context.cb = sizeof context;
+        context.iCodePage = CP_WINANSI;
+        conversation_ = ::DdeConnect(instance_, service_.Get(), topic_.Get(), &context);
+    }
+
+    DWORD instance_;
+    DdeString service_;
+    DdeString topic_;
+    HCONV conversation_ = nullptr;
+};
+
+std::string ModuleBaseName() {
+    char path[MAX_PATH + 1] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name(path);
+    const size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    const size_t dot = name.find('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return name;
+}
+
+}  // namespace
+
+std::string DdeInitErrorText(UINT code) {
+    const char* format = DdeOtherError;
+    if (code == DMLERR_LOW_MEMORY || code == DMLERR_MEMORY_ERROR)
+        format = DdeLowMemory;
+    else if (code == DMLERR_NO_CONV_ESTABLISHED)
+        format = DdeNoConversation;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%X", code);
+    std::string text(format);
+    text.replace(text.find("%x"), 2, hex);
+    return text;
+}
+
+TDdeInstance::TDdeInstance() {
+    const UINT rc = ::DdeInitializeA(&id_, DdeCallback, APPCLASS_STANDARD, 0);
+    if (rc != DMLERR_NO_ERROR) {
+        const UINT code = id_ ? ::DdeGetLastError(id_) : rc;
+        throw EDdeError(DdeInitErrorText(code ? code : rc));
+    }
+    ::RegisterClipboardFormatA("Link");
+    serviceName_ = ModuleBaseName();
+    service_ = ::DdeCreateStringHandleA(id_, serviceName_.c_str(), CP_WINANSI);
+    if (service_) ::DdeNameService(id_, service_, nullptr, DNS_REGISTER);
+    activeInstance = id_;
+}
+
+TDdeInstance::~TDdeInstance() {
+    if (activeInstance == id_) activeInstance = 0;
+    if (service_) {
+        ::DdeNameService(id_, service_, nullptr, DNS_UNREGISTER);
+        ::DdeFreeStringHandle(id_, service_);
+    }
+    ::DdeUninitialize(id_);
+}
+
+bool IsOnline() {
+    DWORD flags = 7;
+    return ::InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
+std::string QueryBrowserWindow(const std::string& service) {
+    if (!activeInstance) return {};
+    BrowserConversation conversation(activeInstance, service);
+    return conversation.Request(WindowInfoItem);
+}
+
+}  // namespace sw::guard

@@ -1,0 +1,46 @@
+// Who changed the start page: the online check and the browser's window
+// information over DDE, and the program's DDE instance.
+#pragma once
+
+#include <windows.h>
+
+#include <ddeml.h>
+
+#include <string>
+
+namespace sw::guard {
+
+// The program's DDE instance: set up at program start before any window,
+// released at program end. While it lives, the executable's name (without
+// path and extension) is registered as a DDE service name. A failed set-up
+// raises EDdeError with the text that belongs to DdeGetLastError's code.
+class TDdeInstance {
+public:
+    TDdeInstance();
+    ~TDdeInstance();
+    TDdeInstance(const TDdeInstance&) = delete;
+    TDdeInstance& operator=(const TDdeInstance&) = delete;
+
+    DWORD Id() const { return id_; }
+    const std::string& ServiceName() const { return serviceName_; }
+
+private:
+    DWORD id_ = 0;
+    HSZ service_ = nullptr;
+    std::string serviceName_;
+};
+
+// The text of a failed DDE set-up for an error code.
+std::string DdeInitErrorText(UINT code);
+
+// True exactly when WinINet reports a connection.
+bool IsOnline();
+
+// The reply of the DDE server `service` on topic "WWW_GetWindowInfo" to a
+// request for "0xFFFFFFFF" as text up to its first NUL; empty when there is no
+// DDE instance, no conversation, no reply within 10 s or an empty reply. When
+// no server answers, "<service> WWW_GetWindowInfo" is run once (minimised,
+// not activated) and, if it started, the connect is tried once more at once.
+std::string QueryBrowserWindow(const std::string& service);
+
+}  // namespace sw::guard

@@ -1,0 +1,225 @@
+#include "Guard.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <limits>
+
+#include "BrowserQuery.h"
+#include "GuardTexts.h"
+#include "LogText.h"
+#include "StartPage.h"
+#include "Switches.h"
+#include "framework/Application.h"
+#include "framework/Exceptions.h"
+#include "framework/StrUtils.h"
+#include "framework/TextFile.h"
+
+namespace sw::guard {
+
+std::string LocalDateTimeText() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    char date[128] = {};
+    char time[128] = {};
+    ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, sizeof date);
+    ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, sizeof time);
+    return ComposeDateTime(date, time, now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0);
+}
+
+TGuard::TGuard(IGuardView& view)
+    : IsOnline(guard::IsOnline), QueryBrowser(QueryBrowserWindow), CurrentDateTime(LocalDateTimeText), view_(view) {}
+
+std::string TGuard::SettingsPath() const { return SystemDir + SettingsFileName; }
+
+std::string TGuard::LogPath() const { return SystemDir + LogFileName; }
+
+void TGuard::SaveSettings() { SettingsLines.SaveToFile(SettingsPath()); }
+
+void TGuard::SaveLog() { view_.Log().SaveToFile(LogPath()); }
+
+std::string TGuard::SwitchesLine() {
+    // The start leaves at least two lines; a handler run before it finds
+    // them here.
+    while (SettingsLines.Count() < 2) SettingsLines.Add(SettingsLines.Count() == 0 ? "" : DefaultSwitches);
+    return SettingsLines[1];
+}
+
+void TGuard::LoadAtStart() {
+    char directory[MAX_PATH + 1] = {};
+    ::GetSystemDirectoryA(directory, sizeof directory);
+    SystemDir = directory;
+
+    const std::string settingsPath = SettingsPath();
+    if (FileExists(settingsPath)) {
+        try {
+            SettingsLines.LoadFromFile(settingsPath);
+        } catch (const EFOpenError&) {
+            view_.ShowMessage(SystemDirDenied);
+            SettingsLines.Clear();
+            SettingsLines.Add(ReadStartPage());
+        }
+        std::vector<std::string> lines = SettingsLines.Lines();
+        std::string fallback;
+        if (lines.empty()) {
+            view_.SetAddressText(ReadStartPage());
+            fallback = view_.AddressText();
+        }
+        const bool hadAddress = !lines.empty();
+        const bool damaged = RepairSettingsLines(lines, fallback);
+        SettingsLines.Assign(lines);
+        if (hadAddress) view_.SetAddressText(lines[0]);
+        if (damaged) view_.ShowMessage(SettingsDamaged);
+    } else {
+        view_.SetAddressText(ReadStartPage());
+        SettingsLines.Clear();
+        SettingsLines.Add(view_.AddressText());
+        SettingsLines.Add(DefaultSwitches);
+        SaveSettings();
+    }
+
+    ProtectedUrl = view_.AddressText();
+
+    if (SwitchIsOn(SwitchesLine(), 1)) view_.SetLogSwitch(true);
+    if (SwitchIsOn(SwitchesLine(), 2)) view_.SetReportSwitch(true);
+    view_.SetMaxEntries(StrToInt(SwitchesLine().substr(2)));
+
+    const std::string logPath = LogPath();
+    if (FileExists(logPath)) view_.Log().LoadFromFile(logPath);
+}
+
+void TGuard::LogSwitchChanged() {
+    SettingsLines.Put(1, WithLogSwitch(SwitchesLine(), view_.LogSwitch()));
+    SaveSettings();
+}
+
+void TGuard::ReportSwitchChanged() {
+    SettingsLines.Put(1, WithReportSwitch(SwitchesLine(), view_.ReportSwitch()));
+    SaveSettings();
+}
+
+void TGuard::MaximumChanged() {
+    // Setting the absolute value may change the text and run this handler
+    // again; that nested run completes first and leaves the same result.
+    const int64_t value = view_.MaxEntries();
+    const int64_t magnitude = value < 0 ? -value : value;
+    view_.SetMaxEntries(static_cast<int32_t>(std::min<int64_t>(magnitude, std::numeric_limits<int32_t>::max())));
+    SettingsLines.Put(1, WithMaximum(SwitchesLine(), view_.MaxEntries()));
+    SaveSettings();
+    if (TrimLog()) SaveLog();
+}
+
+void TGuard::AddressChanged() {
+    if (!WindowShown) return;
+    if (SettingsLines.Count() == 0) SettingsLines.Add("");
+    SettingsLines.Put(0, view_.AddressText());
+    SaveSettings();
+    view_.SetGuardTimer(false);
+    ProtectedUrl = view_.AddressText();
+    try {
+        WriteStartPage(ProtectedUrl);
+    } catch (...) {
+        view_.SetGuardTimer(true);
+        throw;
+    }
+    view_.SetGuardTimer(true);
+}
+
+void TGuard::ClearLog() {
+    view_.Log().Clear();
+    SaveLog();
+}
+
+bool TGuard::SaveAllGuarded() {
+    try {
+        SaveSettings();
+        SaveLog();
+        return true;
+    } catch (const Exception&) {
+        view_.ShowMessage(SaveAllFailed);
+        return false;
+    }
+}
+
+void TGuard::SaveAllQuietly() {
+    // The session is ending: there is nobody left to tell of a failure.
+    try {
+        SaveSettings();
+    } catch (const Exception&) {
+    }
+    try {
+        SaveLog();
+    } catch (const Exception&) {
+    }
+}
+
+bool TGuard::TrimLog() {
+    TStrings& log = view_.Log();
+    const int count = log.Count();
+    const int excess = LinesToTrim(count, view_.MaxEntries());
+    if (excess == 0) return false;
+    // Removing from the bottom leaves the same newest lines as removing the
+    // first line past the maximum again and again, without moving the rest.
+    for (int index = count - 1; index >= count - excess; --index) log.Delete(index);
+    view_.LogLinesRemoved();
+    return true;
+}
+
+void TGuard::Tick() {
+    view_.SetGuardTimer(false);
+    try {
+        TickBody();
+    } catch (...) {
+        view_.SetGuardTimer(true);
+        throw;
+    }
+    view_.SetGuardTimer(true);
+}
+
+void TGuard::TickBody() {
+    const std::string current = ReadStartPage();
+    if (current == ProtectedUrl) {
+        writeFailing_ = false;
+        return;
+    }
+    if (writeFailing_ && current == RejectedUrl) {
+        // The attempt was logged and reported when the write first failed;
+        // until the write succeeds, each tick only tries it again.
+        try {
+            WriteStartPage(ProtectedUrl);
+            writeFailing_ = false;
+        } catch (const Exception&) {
+        }
+        return;
+    }
+
+    RejectedUrl = current;
+    OffenderText = IsOnline() ? QueryBrowser(BrowserService) : std::string(OfflineOffender);
+    if (OffenderText.empty()) OffenderText = UnknownOffender;
+
+    if (view_.LogSwitch()) {
+        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, RejectedUrl));
+        TrimLog();
+    }
+
+    bool restored = true;
+    try {
+        WriteStartPage(ProtectedUrl);
+        writeFailing_ = false;
+    } catch (const Exception&) {
+        restored = false;
+        // Told once per run of failures, not twice a second.
+        if (!writeFailing_ && Application) Application->HandleException(nullptr);
+        writeFailing_ = true;
+    }
+
+    if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, RejectedUrl));
+
+    try {
+        SaveLog();
+    } catch (const Exception&) {
+        view_.ShowMessage(LogWriteFailed);
+    }
+}
+
+}  // namespace sw::guard

@@ -1,0 +1,102 @@
+// The start-page guard: settings and log files, the guard cycle and the
+// bodies of the main window's handlers. The guard reaches the window's
+// controls only through IGuardView, so it runs with the real window as well
+// as with a plain stand-in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "framework/Strings.h"
+
+namespace sw::guard {
+
+// The controls that the guard reads and writes.
+class IGuardView {
+public:
+    virtual ~IGuardView() = default;
+
+    // The protected-address edit (Edit1).
+    virtual std::string AddressText() const = 0;
+    virtual void SetAddressText(const std::string& text) = 0;
+    // The check boxes "Zugriffe loggen" (CheckBox2) and "Zugriff melden"
+    // (CheckBox3); a change of state runs the box's handler.
+    virtual bool LogSwitch() const = 0;
+    virtual void SetLogSwitch(bool on) = 0;
+    virtual bool ReportSwitch() const = 0;
+    virtual void SetReportSwitch(bool on) = 0;
+    // The maximum number of log entries (SpinEdit1): reading converts the
+    // shown text, writing clamps to 1..10000; a change of the shown text runs
+    // the spin edit's handler.
+    virtual int32_t MaxEntries() const = 0;
+    virtual void SetMaxEntries(int32_t value) = 0;
+    // The log list (TextListBox1's items), newest first.
+    virtual TStrings& Log() = 0;
+    // Redraws the log list after lines were removed.
+    virtual void LogLinesRemoved() = 0;
+    // The guard's timer switch (HiResTimer1.Enabled).
+    virtual void SetGuardTimer(bool on) = 0;
+    // The modal message window.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+class TGuard {
+public:
+    explicit TGuard(IGuardView& view);
+
+    // Loads or creates the settings, repairs them, puts them into the
+    // controls and loads the log. Uncaught failures end it at that step.
+    void LoadAtStart();
+
+    std::string SettingsPath() const;
+    std::string LogPath() const;
+    void SaveSettings();
+    void SaveLog();
+
+    // Handler bodies.
+    void LogSwitchChanged();     // CheckBox2Click
+    void ReportSwitchChanged();  // CheckBox3Click
+    void MaximumChanged();       // SpinEdit1Change
+    void AddressChanged();       // Edit1Change
+    void ClearLog();             // Button3Click
+    // "Beenden": settings, then log; on failure the message window. Returns
+    // whether both files were written.
+    bool SaveAllGuarded();
+    // End of the Windows session: both files tried, failures left unreported.
+    void SaveAllQuietly();
+
+    // One guard cycle (HiResTimer1Timer).
+    void Tick();
+
+    // Removes the oldest lines beyond the maximum; true when any went.
+    bool TrimLog();
+
+    // Module state.
+    std::string SystemDir;
+    TStringList SettingsLines;
+    std::string ProtectedUrl;
+    std::string RejectedUrl;
+    std::string OffenderText;
+    bool WindowShown = false;
+
+    // Platform seams; the defaults are the real ones.
+    std::function<bool()> IsOnline;
+    std::function<std::string(const std::string& service)> QueryBrowser;
+    std::function<std::string()> CurrentDateTime;
+
+private:
+    void TickBody();
+    std::string SwitchesLine();
+
+    IGuardView& view_;
+    // The restoring write failed and the same attempt is still unresolved.
+    bool writeFailing_ = false;
+};
+
+// The current local date and time as a log line starts with them: the user's
+// short date format, a blank and the user's long time format; only the date
+// at exactly 00:00:00.
+std::string LocalDateTimeText();
+
+}  // namespace sw::guard

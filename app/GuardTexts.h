@@ -1,0 +1,42 @@
+// The guard's own texts and names, byte for byte as users and stored files
+// know them (compiled to code page 1252).
+#pragma once
+
+namespace sw::guard {
+
+// Files in the system directory.
+inline constexpr const char* SettingsFileName = "\\spurl.vxd";
+inline constexpr const char* LogFileName = "\\tburl.vxd";
+inline constexpr const char* DefaultSwitches = "11100";
+
+// Registry.
+inline constexpr const char* StartPageKey = "Software\\Microsoft\\Internet Explorer\\Main";
+inline constexpr const char* StartPageValue = "Start Page";
+
+// Browser query over DDE.
+inline constexpr const char* BrowserService = "IEXPLORE";
+inline constexpr const char* WindowInfoTopic = "WWW_GetWindowInfo";
+inline constexpr const char* WindowInfoItem = "0xFFFFFFFF";
+
+// Log line and report.
+inline constexpr const char* OfflineOffender = "Ein Offline-Bösewicht";
+inline constexpr const char* UnknownOffender = "Ein unbekanntes Subjekt...";
+inline constexpr const char* TimeSeparator = ">>";
+inline constexpr const char* UrlSeparator = " >>Startpage:";
+inline constexpr const char* ReportAttempted = "hat versucht, folgende Start-URL einzutragen:";
+inline constexpr const char* ReportCorrected = "...URL korrigiert";
+
+// Messages.
+inline constexpr const char* SystemDirDenied =
+    "Zugriff auf Ihr Systemverzeichnis wurde verweigert! Startwacht kann nicht korrekt ausgeführt werden.";
+inline constexpr const char* SettingsDamaged =
+    "Eine Kongigurationsdatei war beschädigt! Repariert und Grundeinstellungen auf Standardwerte gesetzt.";
+inline constexpr const char* LogWriteFailed = "Ihr System verhindert Schreibzugriffe durch Startwacht!";
+inline constexpr const char* SaveAllFailed = "Ihr System verweigert Schreibzugriffe durch Startwacht!";
+
+// DDE start-up failures; the error code goes in place of %x.
+inline constexpr const char* DdeLowMemory = "Wegen Speichermangel bei DDE ist ein Fehler aufgetreten ($0%x).";
+inline constexpr const char* DdeNoConversation = "DDE-Fehler - Konversation konnte nicht eingerichtet werden ($0%x)";
+inline constexpr const char* DdeOtherError = "Vom DDE wurde ein Fehler zurückgegeben ($0%x)";
+
+}  // namespace sw::guard

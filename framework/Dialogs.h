@@ -1,0 +1,17 @@
+// The program's modal message windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace sw {
+
+// A message box centred on the screen instead of on its owner.
+int CentredMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
+
+// The message window: the application title as caption, no icon, one OK
+// button, centred on the screen.
+void ShowMessage(const std::string& text);
+
+}  // namespace sw

@@ -1,0 +1,187 @@
+#include "GuardFixture.h"
+
+#include "framework/Exceptions.h"
+#include "framework/Handles.h"
+#include "framework/TextLines.h"
+
+using namespace sw;
+using namespace sw::test;
+
+namespace {
+
+const std::string kDamaged =
+    "Eine Kongigurationsdatei war besch\xE4" "digt! Repariert und Grundeinstellungen auf Standardwerte gesetzt.";
+
+class GuardStart : public GuardFixture {};
+
+}  // namespace
+
+TEST_F(GuardStart, FirstStartTakesTheRegistrysStartPageAndWritesDefaults) {
+    SetStartPage("about:test");
+    guard.LoadAtStart();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11100\r\n");
+    EXPECT_EQ(view.Address, "about:test");
+    EXPECT_EQ(guard.ProtectedUrl, "about:test");
+    EXPECT_TRUE(view.LogOn);
+    EXPECT_TRUE(view.ReportOn);
+    EXPECT_EQ(view.MaximumText, "100");
+    EXPECT_TRUE(view.Messages.empty());
+    EXPECT_EQ(ReadFileBytes(LogPath()), std::nullopt) << "no log file is created at start";
+}
+
+TEST_F(GuardStart, SettingsFilesAreLoadedAndRepaired) {
+    const struct {
+        std::string file;
+        std::string after;  // settings file after the start
+        bool log, report;
+        std::string maximum;
+        bool damagedMessage;
+    } cases[] = {
+        {"", "about:reg\r\n11100\r\n", true, true, "100", true},
+        {"x\r\n00250\r\n", "x\r\n00250\r\n", false, false, "250", false},
+        {"x\r\n1120000\r\n", "x\r\n1110000\r\n", true, true, "10000", false},
+        {"x\r\n10100\r\nthird line\r\n", "x\r\n10100\r\nthird line\r\n", true, false, "100", false},
+        {"only\r\n", "only\r\n11100\r\n", true, true, "100", false},
+        {"x\n01007\n", "x\r\n017\r\n", false, true, "7", false},
+        {"x\r\n1\r\n", "x\r\n11100\r\n", true, true, "100", true},
+        {"x\r\n11abc\r\n", "x\r\n11100\r\n", true, true, "100", true},
+        {"x\r\n11 99999999999\r\n", "x\r\n11100\r\n", true, true, "100", true},
+        {"x\r\n11-0\r\n", "x\r\n111\r\n", true, true, "1", false},
+        {std::string("x\r\n0\0" "05\r\n", 8), "x\r\n11100\r\n", true, true, "100", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.file));
+        SetStartPage("about:reg");
+        RemoveFile(LogPath());
+        WriteFileBytes(SettingsPath(), c.file);
+        FakeView fresh;
+        guard::TGuard g(fresh);
+        fresh.Guard = &g;
+        g.LoadAtStart();
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after);
+        EXPECT_EQ(fresh.LogOn, c.log);
+        EXPECT_EQ(fresh.ReportOn, c.report);
+        EXPECT_EQ(fresh.MaximumText, c.maximum);
+        EXPECT_EQ(fresh.Messages, c.damagedMessage ? std::vector<std::string>{kDamaged} : std::vector<std::string>{});
+        const auto lines = SplitTextLines(c.file);
+        EXPECT_EQ(g.ProtectedUrl, lines.empty() ? "about:reg" : lines[0]);
+    }
+}
+
+TEST_F(GuardStart, UnreadableSettingsFileShowsTheMessageAndTheStartStopsAtTheFirstWrite) {
+    WriteFileBytes(SettingsPath(), "x\r\n00250\r\n");
+    SetStartPage("about:reg");
+    FileHandle lock(::CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    // The log check box's handler can't write the file either: that failure
+    // is not caught and ends the start.
+    EXPECT_THROW(guard.LoadAtStart(), EFCreateError);
+    EXPECT_EQ(view.Messages, std::vector<std::string>{"Zugriff auf Ihr Systemverzeichnis wurde verweigert! "
+                                                      "Startwacht kann nicht korrekt ausgef\xFChrt werden."});
+    EXPECT_EQ(guard.ProtectedUrl, "about:reg");
+    lock.Close();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "x\r\n00250\r\n") << "the file is left as it was";
+}
+
+TEST_F(GuardStart, ALongLogIsLoadedWholeAndTrimmedOnlyLater) {
+    WriteFileBytes(SettingsPath(), "x\r\n115\r\n");
+    std::string log;
+    for (int i = 0; i < 8; ++i) log += "line " + std::to_string(i) + "\n";
+    WriteFileBytes(LogPath(), log);
+    guard.LoadAtStart();
+    EXPECT_EQ(view.LogList.Count(), 8);
+    EXPECT_EQ(ReadFileBytes(LogPath()), log) << "loading writes nothing";
+}
+
+TEST_F(GuardStart, SwitchAndMaximumChangesRewriteTheSwitchesLine) {
+    guard.LoadAtStart();
+    view.SetReportSwitch(false);
+    EXPECT_EQ(guard.SettingsLines[1], "10100");
+    view.SetLogSwitch(false);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n00100\r\n");
+
+    const struct {
+        std::string typed;
+        std::string shown;
+    } pasted[] = {{"-5", "5"}, {"0", "1"}, {"20000", "10000"}, {"abc", "1"}, {"$10", "16"}};
+    for (const auto& p : pasted) {
+        view.SetMaximumText(p.typed);
+        EXPECT_EQ(view.MaximumText, p.shown) << p.typed;
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n00" + p.shown + "\r\n") << p.typed;
+    }
+}
+
+TEST_F(GuardStart, LoweringTheMaximumTrimsTheOldestLinesAndWritesTheLogOnlyThen) {
+    guard.LoadAtStart();
+    for (int i = 8; i >= 1; --i) view.LogList.Add("line " + std::to_string(i));  // newest first: line 8
+    view.SetMaximumText("5");
+    EXPECT_EQ(view.LogList.Lines(), (std::vector<std::string>{"line 8", "line 7", "line 6", "line 5", "line 4"}));
+    EXPECT_EQ(ReadFileBytes(LogPath()), "line 8\r\nline 7\r\nline 6\r\nline 5\r\nline 4\r\n");
+
+    RemoveFile(LogPath());
+    view.SetMaximumText("100");
+    EXPECT_EQ(ReadFileBytes(LogPath()), std::nullopt) << "raising the maximum writes no log";
+
+    // Typing 5 then 0 over 100 trims at every intermediate value.
+    for (int i = 0; i < 20; ++i) view.LogList.Add("old " + std::to_string(i));
+    view.SetMaximumText("5");
+    view.SetMaximumText("50");
+    EXPECT_EQ(view.LogList.Count(), 5);
+}
+
+TEST_F(GuardStart, AddressEditsAreWrittenThroughOnlyAfterTheWindowWasShown) {
+    guard.LoadAtStart();
+    view.SetAddressText("about:early");
+    EXPECT_EQ(StartPageText(), "about:blank");
+    EXPECT_EQ(guard.SettingsLines[0], "about:blank");
+
+    guard.WindowShown = true;
+    view.TimerSwitches.clear();
+    std::string typed;
+    for (char c : std::string("about:test")) {
+        typed += c;
+        view.SetAddressText(typed);
+        EXPECT_EQ(StartPageText(), typed);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), typed + "\r\n11100\r\n");
+    }
+    EXPECT_EQ(guard.ProtectedUrl, "about:test");
+    EXPECT_EQ(view.TimerSwitches.size(), 20u);
+    EXPECT_TRUE(view.TimerSwitches.back());
+}
+
+TEST_F(GuardStart, AFailingRegistryWriteOfTheAddressStillSwitchesTheTimerOnAgain) {
+    guard.LoadAtStart();
+    guard.WindowShown = true;
+    DeleteKeyTree(HKEY_CURRENT_USER, kMainKey);
+    view.TimerSwitches.clear();
+    try {
+        view.SetAddressText("about:x");
+        FAIL() << "no error";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Message(), "Fehler beim Setzen der Daten f\xFCr 'Start Page'");
+    }
+    EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true}));
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n11100\r\n");
+}
+
+TEST_F(GuardStart, ClearingAndSavingTheLog) {
+    guard.LoadAtStart();
+    view.LogList.Add("a");
+    guard.ClearLog();
+    EXPECT_EQ(ReadFileBytes(LogPath()), "");
+
+    // "Beenden": a read-only settings file stops both writes with the message.
+    view.LogList.Add("b");
+    ::SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(guard.SaveAllGuarded());
+    EXPECT_EQ(view.Messages.back(), "Ihr System verweigert Schreibzugriffe durch Startwacht!");
+    EXPECT_EQ(ReadFileBytes(LogPath()), "") << "the log is not tried after the settings failed";
+
+    // End of session: both tried, nothing reported.
+    view.Messages.clear();
+    guard.SaveAllQuietly();
+    EXPECT_TRUE(view.Messages.empty());
+    EXPECT_EQ(ReadFileBytes(LogPath()), "b\r\n");
+    ::SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(guard.SaveAllGuarded());
+}

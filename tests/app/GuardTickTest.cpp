@@ -1,0 +1,189 @@
+#include "GuardFixture.h"
+
+using namespace sw;
+using namespace sw::test;
+
+namespace {
+
+const std::string kOffline = "Ein Offline-B\xF6sewicht";
+const std::string kUnknown = "Ein unbekanntes Subjekt...";
+
+class GuardTick : public GuardFixture {
+protected:
+    void Start(const std::string& protectedUrl, const std::string& switches = "11100") {
+        WriteFileBytes(SettingsPath(), protectedUrl + "\r\n" + switches + "\r\n");
+        guard.LoadAtStart();
+        view.TimerSwitches.clear();
+        view.Messages.clear();
+    }
+    static std::string Line(const std::string& offender, const std::string& rejected) {
+        return "08.12.2026 21:40:05>>" + offender + " >>Startpage:" + rejected;
+    }
+};
+
+}  // namespace
+
+TEST_F(GuardTick, RegistryStatesThatAreAndAreNotAttempts) {
+    const struct {
+        const char* name;
+        std::string protectedUrl;
+        std::function<void()> arrange;
+        bool attempt;
+        std::string rejected;
+    } cases[] = {
+        {"same text", "about:blank", [] { SetStartPage("about:blank"); }, false, ""},
+        {"case differs", "about:blank", [] { SetStartPage("About:blank"); }, true, "About:blank"},
+        {"trailing blank", "about:blank", [] { SetStartPage("about:blank "); }, true, "about:blank "},
+        {"value missing", "about:blank", [] { DeleteValue(HKEY_CURRENT_USER, kMainKey, "Start Page"); }, true, ""},
+        {"expandable, same text", "about:blank", [] { SetStartPage("about:blank", REG_EXPAND_SZ); }, false, ""},
+        {"binary data", "about:blank",
+         [] { WriteRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page", REG_BINARY, "about:blank"); }, true, ""},
+        {"empty protected, value missing", "",
+         [] { DeleteValue(HKEY_CURRENT_USER, kMainKey, "Start Page"); }, false, ""},
+        {"value without NUL", "about:blank",
+         [] { WriteRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page", REG_SZ, "about:blank"); }, false, ""},
+    };
+    Start("about:blank", "10100");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveFile(LogPath());
+        view.LogList.Clear();
+        guard.ProtectedUrl = c.protectedUrl;
+        c.arrange();
+        const auto before = StartPage();
+        guard.Tick();
+        if (c.attempt) {
+            ASSERT_EQ(view.LogList.Count(), 1);
+            EXPECT_EQ(view.LogList[0], Line(kOffline, c.rejected));
+            EXPECT_EQ(StartPage()->type, DWORD(REG_SZ));
+            EXPECT_EQ(StartPage()->data, c.protectedUrl + '\0');
+            EXPECT_EQ(ReadFileBytes(LogPath()), view.LogList[0] + "\r\n");
+        } else {
+            EXPECT_EQ(view.LogList.Count(), 0);
+            EXPECT_EQ(ReadFileBytes(LogPath()), std::nullopt) << "an idle tick touches no file";
+            if (before) {
+                EXPECT_EQ(StartPage()->type, before->type) << "an idle tick writes nothing";
+            }
+        }
+    }
+}
+
+TEST_F(GuardTick, AnAttemptIsLoggedRestoredReportedAndSavedInThatOrder) {
+    Start("about:blank");
+    SetStartPage("about:test");
+    std::string registryDuringReport;
+    bool logFileDuringReport = true;
+    // Observe the registry and the log file at the moment the report shows.
+    guard.IsOnline = [] { return false; };
+    view.ShowMessageHook = [&] {
+        registryDuringReport = StartPageText();
+        logFileDuringReport = ReadFileBytes(LogPath()).has_value();
+    };
+    guard.Tick();
+    EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true}));
+    EXPECT_EQ(view.LogList.Lines(), std::vector<std::string>{Line(kOffline, "about:test")});
+    EXPECT_EQ(guard.RejectedUrl, "about:test");
+    EXPECT_EQ(view.Messages, std::vector<std::string>{kOffline +
+                                                      "\rhat versucht, folgende Start-URL einzutragen:\rabout:test"
+                                                      "\r...URL korrigiert"});
+    EXPECT_EQ(registryDuringReport, "about:blank") << "the value is restored before the report shows";
+    EXPECT_FALSE(logFileDuringReport) << "the log file is written after the report closes";
+    EXPECT_EQ(ReadFileBytes(LogPath()), Line(kOffline, "about:test") + "\r\n");
+}
+
+TEST_F(GuardTick, OffenderComesFromTheBrowserOnlyWhenOnline) {
+    Start("about:blank", "10100");
+    int queries = 0;
+    std::string askedService;
+    guard.IsOnline = [] { return true; };
+    guard.QueryBrowser = [&](const std::string& service) {
+        ++queries;
+        askedService = service;
+        return std::string("\"file:///C:/x.html\",\"Titel, mit Komma\"");
+    };
+    SetStartPage("about:one");
+    guard.Tick();
+    EXPECT_EQ(askedService, "IEXPLORE");
+    EXPECT_EQ(view.LogList[0], Line("\"file:///C:/x.html\",\"Titel, mit Komma\"", "about:one"));
+
+    guard.QueryBrowser = [&](const std::string&) {
+        ++queries;
+        return std::string();
+    };
+    SetStartPage("about:two");
+    guard.Tick();
+    EXPECT_EQ(view.LogList[0], Line(kUnknown, "about:two"));
+
+    guard.IsOnline = [] { return false; };
+    SetStartPage("about:three");
+    guard.Tick();
+    EXPECT_EQ(view.LogList[0], Line(kOffline, "about:three"));
+    EXPECT_EQ(queries, 2) << "no DDE conversation while offline";
+}
+
+TEST_F(GuardTick, LoggingAndReportingOffStillRestoreAndWriteTheLogFile) {
+    Start("about:blank", "00100");
+    view.LogList.Add("older line");
+    SetStartPage("about:test");
+    guard.Tick();
+    EXPECT_EQ(StartPageText(), "about:blank");
+    EXPECT_TRUE(view.Messages.empty());
+    EXPECT_EQ(view.LogList.Lines(), std::vector<std::string>{"older line"});
+    EXPECT_EQ(ReadFileBytes(LogPath()), "older line\r\n");
+}
+
+TEST_F(GuardTick, MaximumOneKeepsOnlyTheNewestLine) {
+    Start("about:blank", "101");
+    for (const char* url : {"about:1", "about:2", "about:3"}) {
+        SetStartPage(url);
+        guard.Tick();
+        EXPECT_EQ(view.LogList.Lines(), std::vector<std::string>{Line(kOffline, url)});
+    }
+}
+
+TEST_F(GuardTick, AMissingKeyIsReportedOncePerRunAndTheGuardKeepsGoing) {
+    Start("about:blank", "10100");
+    DeleteKeyTree(HKEY_CURRENT_USER, kMainKey);
+    for (int i = 0; i < 4; ++i) guard.Tick();
+    EXPECT_EQ(ReportedErrors(), std::vector<std::string>{"Fehler beim Setzen der Daten f\xFCr 'Start Page'"});
+    EXPECT_EQ(view.LogList.Count(), 1) << "one unresolved attempt, one line";
+    EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true, false, true, false, true, false, true}));
+
+    // The key comes back: the next tick restores the value.
+    EnsureKey(HKEY_CURRENT_USER, kMainKey);
+    guard.Tick();
+    EXPECT_EQ(StartPageText(), "about:blank");
+    EXPECT_EQ(view.LogList.Count(), 1);
+
+    // A new run of failures is reported again.
+    DeleteKeyTree(HKEY_CURRENT_USER, kMainKey);
+    guard.Tick();
+    EXPECT_EQ(ReportedErrors().size(), 2u);
+    EnsureKey(HKEY_CURRENT_USER, kMainKey);
+}
+
+TEST_F(GuardTick, AnUnwritableLogFileShowsTheMessageAndTheTimerRunsOn) {
+    Start("about:blank", "10100");
+    WriteFileBytes(LogPath(), "");
+    ::SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    SetStartPage("about:test");
+    guard.Tick();
+    ::SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(view.Messages, std::vector<std::string>{"Ihr System verhindert Schreibzugriffe durch Startwacht!"});
+    EXPECT_EQ(StartPageText(), "about:blank");
+    EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true}));
+}
+
+TEST_F(GuardTick, LogTimeUsesTheUsersGermanFormats) {
+    if (PRIMARYLANGID(::GetUserDefaultLangID()) != LANG_GERMAN) GTEST_SKIP() << "needs a German user locale";
+    const std::string text = guard::LocalDateTimeText();
+    // dd.mm.yyyy hh:mm:ss, or only the date at midnight.
+    ASSERT_TRUE(text.size() == 19 || text.size() == 10) << text;
+    EXPECT_EQ(text[2], '.');
+    EXPECT_EQ(text[5], '.');
+    if (text.size() == 19) {
+        EXPECT_EQ(text[10], ' ');
+        EXPECT_EQ(text[13], ':');
+        EXPECT_EQ(text[16], ':');
+    }
+}

@@ -1,0 +1,88 @@
+// A stand-in for the browser's DDE server. It serves one service name on the
+// topic "WWW_GetWindowInfo" and answers a CF_TEXT request for "0xFFFFFFFF"
+// with the bytes of a file that the test writes, optionally after a delay, or
+// with no data at all.
+//
+//   FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply]
+//
+// Started by the guard's fallback command ("<service> WWW_GetWindowInfo") it
+// only appends a line to the file named by FAKEBROWSER_STARTS and exits, so a
+// test can count the starts.
+#include <windows.h>
+
+#include <ddeml.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+DWORD instance = 0;
+HSZ topicHandle = nullptr;
+HSZ itemHandle = nullptr;
+std::string replyFile;
+DWORD delayMs = 0;
+bool noReply = false;
+
+HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    switch (type) {
+    case XTYP_CONNECT:
+        return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(::DdeCmpStringHandles(topic, topicHandle) == 0));
+    case XTYP_REQUEST: {
+        if (::DdeCmpStringHandles(item, itemHandle) != 0 || format != CF_TEXT) return nullptr;
+        if (delayMs) ::Sleep(delayMs);
+        if (noReply) return nullptr;
+        std::ifstream in(replyFile, std::ios::binary);
+        std::string reply((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        reply.push_back('\0');
+        return ::DdeCreateDataHandle(instance, reinterpret_cast<BYTE*>(reply.data()),
+                                     static_cast<DWORD>(reply.size()), 0, item, CF_TEXT, 0);
+    }
+    default:
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string service;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "WWW_GetWindowInfo") {
+            if (const char* log = std::getenv("FAKEBROWSER_STARTS")) {
+                std::ofstream(log, std::ios::app | std::ios::binary) << "started\n";
+            }
+            return 0;
+        }
+        if (arg == "--service" && i + 1 < argc) service = argv[++i];
+        else if (arg == "--reply" && i + 1 < argc) replyFile = argv[++i];
+        else if (arg == "--delay" && i + 1 < argc) delayMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
+        else if (arg == "--no-reply") noReply = true;
+    }
+    if (service.empty()) {
+        std::fprintf(stderr, "usage: FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply]\n");
+        return 2;
+    }
+    if (::DdeInitializeA(&instance, Callback, APPCLASS_STANDARD | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS,
+                         0) != DMLERR_NO_ERROR)
+        return 3;
+    HSZ serviceHandle = ::DdeCreateStringHandleA(instance, service.c_str(), CP_WINANSI);
+    topicHandle = ::DdeCreateStringHandleA(instance, "WWW_GetWindowInfo", CP_WINANSI);
+    itemHandle = ::DdeCreateStringHandleA(instance, "0xFFFFFFFF", CP_WINANSI);
+    if (!::DdeNameService(instance, serviceHandle, nullptr, DNS_REGISTER)) return 4;
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    ::DdeNameService(instance, serviceHandle, nullptr, DNS_UNREGISTER);
+    ::DdeFreeStringHandle(instance, serviceHandle);
+    ::DdeFreeStringHandle(instance, topicHandle);
+    ::DdeFreeStringHandle(instance, itemHandle);
+    ::DdeUninitialize(instance);
+    return 0;
+}

@@ -1,0 +1,158 @@
+#include "TestSupport.h"
+
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "framework/Application.h"
+
+namespace sw::test {
+
+std::vector<std::string>& ReportedErrors() {
+    static std::vector<std::string> errors;
+    return errors;
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= until) return condition();
+        if (Application) Application->ProcessMessages();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+std::string SystemDir() {
+    char dir[MAX_PATH + 1] = {};
+    ::GetSystemDirectoryA(dir, sizeof dir);
+    return dir;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+void RemoveFile(const std::string& path) {
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(path.c_str());
+    ::RemoveDirectoryA(path.c_str());
+}
+
+std::string ProgramDir() {
+    char path[MAX_PATH + 1] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\'));
+}
+
+std::optional<RawValue> ReadRawValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::nullopt;
+    RawValue value;
+    DWORD size = 0;
+    std::optional<RawValue> result;
+    if (::RegQueryValueExA(handle, name.c_str(), nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        if (::RegQueryValueExA(handle, name.c_str(), nullptr, &value.type, reinterpret_cast<BYTE*>(value.data.data()),
+                               &size) == ERROR_SUCCESS) {
+            value.data.resize(size);
+            result = value;
+        }
+    }
+    ::RegCloseKey(handle);
+    return result;
+}
+
+void EnsureKey(HKEY root, const std::string& key) {
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) ==
+        ERROR_SUCCESS)
+        ::RegCloseKey(handle);
+}
+
+void WriteRawValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& data) {
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    ::RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                     static_cast<DWORD>(data.size()));
+    ::RegCloseKey(handle);
+}
+
+void DeleteValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
+    ::RegDeleteValueA(handle, name.c_str());
+    ::RegCloseKey(handle);
+}
+
+void DeleteKeyTree(HKEY root, const std::string& key) {
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
+    char sub[256];
+    DWORD size = sizeof sub;
+    while (::RegEnumKeyExA(handle, 0, sub, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        DeleteKeyTree(handle, sub);
+        size = sizeof sub;
+    }
+    ::RegCloseKey(handle);
+    ::RegDeleteKeyA(root, key.c_str());
+}
+
+ChildProcess::ChildProcess(const std::string& commandLine, bool waitForInputIdle) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string line = commandLine;
+    if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        ::CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        id_ = pi.dwProcessId;
+        if (waitForInputIdle) ::WaitForInputIdle(process_, 10000);
+    }
+}
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        process_ = std::exchange(other.process_, nullptr);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+bool ChildProcess::Running() const { return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> ChildProcess::Wait(std::chrono::milliseconds deadline) {
+    if (!process_) return std::nullopt;
+    if (::WaitForSingleObject(process_, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void ChildProcess::Kill() {
+    if (!process_) return;
+    if (Running()) {
+        ::TerminateProcess(process_, 1);
+        ::WaitForSingleObject(process_, 5000);
+    }
+    ::CloseHandle(process_);
+    process_ = nullptr;
+}
+
+}  // namespace sw::test

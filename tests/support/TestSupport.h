@@ -1,0 +1,65 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sw::test {
+
+// Errors that reached the application's central handler during the test.
+std::vector<std::string>& ReportedErrors();
+
+// Polls until the condition holds or the deadline passes, pumping messages.
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+// The system directory as this build sees it.
+std::string SystemDir();
+
+// Files: whole content, or nothing when missing.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+void RemoveFile(const std::string& path);
+
+// The directory of the running test program.
+std::string ProgramDir();
+
+// A registry value of HKEY_CURRENT_USER or another hive, read raw.
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::string data;
+};
+std::optional<RawValue> ReadRawValue(HKEY root, const std::string& key, const std::string& name);
+void WriteRawValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& data);
+void DeleteValue(HKEY root, const std::string& key, const std::string& name);
+void EnsureKey(HKEY root, const std::string& key);
+void DeleteKeyTree(HKEY root, const std::string& key);
+
+// A child process that is ended when the owner goes.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    explicit ChildProcess(const std::string& commandLine, bool waitForInputIdle = false);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+
+    bool Running() const;
+    HANDLE Handle() const { return process_; }
+    DWORD Id() const { return id_; }
+    // Waits for the end; nothing when the deadline passes.
+    std::optional<DWORD> Wait(std::chrono::milliseconds deadline);
+    void Kill();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+}  // namespace sw::test

@@ -1,0 +1,21 @@
+#!/bin/bash
+# Builds both targets and runs every test under Wine, headless under Xvfb
+# when there is no display, in a throwaway Wine prefix of its own.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup-debian.sh"
+"$root/tools/build.sh" i686 x86_64
+
+# One CTest run over both builds, so one summary line ends the output.
+cat >"$root/build/CTestTestfile.cmake" <<'CT'
+subdirs("i686")
+subdirs("x86_64")
+CT
+
+source "$root/tools/wine-session.sh"
+trap 'wine_session_stop' EXIT
+trap 'exit 130' INT TERM
+wine_session_start "$root/build/test-session" "$root/build/i686/tools/WineKeeper.exe" --throwaway
+
+cd "$root/build"
+ctest --output-on-failure --timeout 300 "$@"

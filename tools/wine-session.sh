@@ -1,0 +1,95 @@
+# Functions for a Wine session of our own: a prefix, a display, one
+# wineserver and the keeper process. Source this file, then call
+#   wine_session_start <session-dir> <keeper.exe> [--throwaway]
+# and wine_session_stop (also from a trap). Everything started here is
+# stopped by PID; nothing is ended by name.
+
+wine_session_log() { [[ -n "${WINE_SESSION_QUIET:-}" ]] || echo "$@" >&2; }
+
+wine_session_start() {
+    local dir=$1 keeper=$2
+    WINE_SESSION_DIR=$dir
+    WINE_SESSION_THROWAWAY=0
+    [[ "${3:-}" == "--throwaway" ]] && WINE_SESSION_THROWAWAY=1
+    mkdir -p "$dir/tmp"
+
+    export WINEPREFIX="$dir/prefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    # No Mono or Gecko installer dialogs.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export TMPDIR="$dir/tmp"
+    if locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+        export LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
+    fi
+
+    if [[ -z "${DISPLAY:-}" ]]; then
+        rm -f "$dir/display"
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+        WINE_SESSION_XVFB=$!
+        local i
+        for ((i = 0; i < 100; i++)); do
+            [[ -s "$dir/display" ]] && break
+            sleep 0.1
+        done
+        export DISPLAY=":$(tr -d '\n' <"$dir/display")"
+        wine_session_log "Xvfb läuft auf $DISPLAY"
+    fi
+
+    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+        wine_session_log "Lege das Wine-Präfix an: $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineserver -f -p </dev/null >/dev/null 2>&1 &
+        local boot_server=$!
+        wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
+        # A crash ends the process with a backtrace instead of a dialog.
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        # A virtual desktop with a taskbar and notification area.
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+        # Wine's own fonts, so "MS Sans Serif" and the caption buttons render.
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+        ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+        if ((WINE_SESSION_THROWAWAY)); then
+            # Tests must never start Wine's browser: without it the guard's
+            # fallback command finds nothing to run.
+            find "$WINEPREFIX/drive_c" -iname 'iexplore.exe' -delete
+        fi
+        wineserver -k >/dev/null 2>&1 || true
+        wait "$boot_server" 2>/dev/null || true
+    fi
+
+    wineserver -f -p </dev/null >/dev/null 2>&1 &
+    WINE_SESSION_SERVER=$!
+    # The keeper starts first, so Wine's background processes inherit its
+    # quiet output and not the pipes of a test.
+    wine "$keeper" </dev/null >"$dir/keeper.log" 2>&1 &
+    WINE_SESSION_KEEPER=$!
+    local i
+    for ((i = 0; i < 600; i++)); do
+        grep -q 'keeper ready' "$dir/keeper.log" 2>/dev/null && break
+        sleep 0.1
+    done
+    wine_session_log "Wine-Sitzung bereit ($(head -n1 "$dir/keeper.log" 2>/dev/null))"
+}
+
+wine_session_stop() {
+    [[ -n "${WINE_SESSION_DIR:-}" ]] || return 0
+    if [[ -n "${WINE_SESSION_KEEPER:-}" ]]; then
+        kill "$WINE_SESSION_KEEPER" 2>/dev/null || true
+        wait "$WINE_SESSION_KEEPER" 2>/dev/null || true
+    fi
+    # Ends every process of our own prefix, then the server itself.
+    wineserver -k >/dev/null 2>&1 || true
+    if [[ -n "${WINE_SESSION_SERVER:-}" ]]; then
+        wait "$WINE_SESSION_SERVER" 2>/dev/null || true
+    fi
+    if [[ -n "${WINE_SESSION_XVFB:-}" ]]; then
+        kill "$WINE_SESSION_XVFB" 2>/dev/null || true
+        wait "$WINE_SESSION_XVFB" 2>/dev/null || true
+    fi
+    if ((WINE_SESSION_THROWAWAY)); then
+        rm -rf "$WINE_SESSION_DIR"
+    fi
+    WINE_SESSION_DIR=
+}
