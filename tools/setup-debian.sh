@@ -25,6 +25,9 @@ if ((${#missing[@]} == 0 && need_locale == 0)); then
 fi
 
 if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+        exec sudo -n "$0" "$@"
+    fi
     echo "Fehlende Pakete: ${missing[*]}" >&2
     echo "Bitte einmal als root ausführen: $0" >&2
     exit 1

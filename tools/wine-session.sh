@@ -2,7 +2,9 @@
 # wineserver and the keeper process. Source this file, then call
 #   wine_session_start <session-dir> <keeper.exe> [--throwaway]
 # and wine_session_stop (also from a trap). Everything started here is
-# stopped by PID; nothing is ended by name.
+# stopped by PID; nothing is ended by name. The session's processes run in
+# process groups of their own, so a Ctrl-C in the terminal reaches only the
+# script, whose trap then stops them in order.
 
 wine_session_log() { [[ -n "${WINE_SESSION_QUIET:-}" ]] || echo "$@" >&2; }
 
@@ -18,14 +20,20 @@ wine_session_start() {
     export WINEDEBUG=-all
     # No Mono or Gecko installer dialogs.
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    export TMPDIR="$dir/tmp"
+    if ((WINE_SESSION_THROWAWAY)); then
+        # Debian's Wine keeps its server directory under TMPDIR; a throwaway
+        # session keeps it in its own folder. A kept session leaves TMPDIR
+        # alone, so plain "WINEPREFIX=... wine ..." from another terminal
+        # reaches the same server.
+        export TMPDIR="$dir/tmp"
+    fi
     if locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
         export LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
     fi
 
     if [[ -z "${DISPLAY:-}" ]]; then
         rm -f "$dir/display"
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+        setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
         WINE_SESSION_XVFB=$!
         local i
         for ((i = 0; i < 100; i++)); do
@@ -39,7 +47,7 @@ wine_session_start() {
     if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
         wine_session_log "Lege das Wine-Präfix an: $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        wineserver -f -p </dev/null >/dev/null 2>&1 &
+        setsid wineserver -f -p </dev/null >/dev/null 2>&1 &
         local boot_server=$!
         wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
         # A crash ends the process with a backtrace instead of a dialog.
@@ -59,11 +67,11 @@ wine_session_start() {
         wait "$boot_server" 2>/dev/null || true
     fi
 
-    wineserver -f -p </dev/null >/dev/null 2>&1 &
+    setsid wineserver -f -p </dev/null >/dev/null 2>&1 &
     WINE_SESSION_SERVER=$!
     # The keeper starts first, so Wine's background processes inherit its
     # quiet output and not the pipes of a test.
-    wine "$keeper" </dev/null >"$dir/keeper.log" 2>&1 &
+    setsid wine "$keeper" </dev/null >"$dir/keeper.log" 2>&1 &
     WINE_SESSION_KEEPER=$!
     local i
     for ((i = 0; i < 600; i++)); do
