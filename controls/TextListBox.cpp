@@ -8,16 +8,20 @@ namespace sw {
 
 namespace {
 
-// The measuring context goes back to the window when the message is done.
+// The measuring context goes back to the window when the message is done,
+// or inside an update bracket when the bracket closes.
 class CanvasScope {
 public:
-    explicit CanvasScope(TControlCanvas& canvas) : canvas_(canvas) {}
-    ~CanvasScope() { canvas_.FreeHandle(); }
+    CanvasScope(TControlCanvas& canvas, bool keep) : canvas_(canvas), keep_(keep) {}
+    ~CanvasScope() {
+        if (!keep_) canvas_.FreeHandle();
+    }
     CanvasScope(const CanvasScope&) = delete;
     CanvasScope& operator=(const CanvasScope&) = delete;
 
 private:
     TControlCanvas& canvas_;
+    bool keep_;
 };
 
 }  // namespace
@@ -43,7 +47,7 @@ void TTextListBox::ApplyHorizontalExtent() {
 }
 
 void TTextListBox::RecountWidestItem() {
-    CanvasScope scope(canvas_);
+    CanvasScope scope(canvas_, updating_);
     widestItemWidth_ = 0;
     const int count = Items().Count();
     for (int i = 0; i < count; ++i) widestItemWidth_ = std::max(widestItemWidth_, ItemTextWidth(i));
@@ -67,7 +71,7 @@ void TTextListBox::WndProc(TMessage& message) {
             // A refused line (LB_ERR, LB_ERRSPACE) leaves the extent as it is;
             // the caller hears of the refusal through the result.
             if (index < 0) return;
-            CanvasScope scope(canvas_);
+            CanvasScope scope(canvas_, updating_);
             widestItemWidth_ = std::max(widestItemWidth_, ItemTextWidth(index));
             ApplyHorizontalExtent();
             return;
@@ -79,9 +83,15 @@ void TTextListBox::WndProc(TMessage& message) {
                 TCustomListBox::WndProc(message);
                 return;
             }
+            if (recountPending_) {
+                // A recount follows at the bracket's end anyway; no need to
+                // measure what goes now.
+                TCustomListBox::WndProc(message);
+                return;
+            }
             int32_t width = 0;
             {
-                CanvasScope scope(canvas_);
+                CanvasScope scope(canvas_, updating_);
                 width = ItemTextWidth(index);
             }
             if (width < widestItemWidth_) {
@@ -110,7 +120,10 @@ void TTextListBox::WndProc(TMessage& message) {
 
 void TTextListBox::ItemsUpdating(bool updating) {
     updating_ = updating;
-    if (!updating && recountPending_ && HandleAllocated()) RecountWidestItem();
+    if (!updating) {
+        if (recountPending_ && HandleAllocated()) RecountWidestItem();
+        canvas_.FreeHandle();
+    }
     TCustomListBox::ItemsUpdating(updating);
 }
 

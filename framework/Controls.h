@@ -234,6 +234,8 @@ struct TCreateParams {
     std::string SystemClassName;
 };
 
+// A windowed control. Its child controls are deleted with it (they are
+// created with new, like every component).
 class TWinControl : public TControl {
 public:
     explicit TWinControl(TComponent* owner);
