@@ -15,6 +15,17 @@ namespace {
 constexpr char kControlProperty[] = "Startwacht.Control";
 constexpr UINT_PTR kSubclassId = 1;
 
+// The control under the pointer (main thread only).
+TControl* g_mouseControl = nullptr;
+
+void SetMouseControl(TControl* control) {
+    if (control == g_mouseControl) return;
+    TControl* previous = std::exchange(g_mouseControl, control);
+    if (previous) previous->Perform(CM_MOUSELEAVE);
+    // The leave handler may have moved on already.
+    if (control && g_mouseControl == control) control->Perform(CM_MOUSEENTER);
+}
+
 std::function<void()>& BeepHandler() {
     static std::function<void()> handler;
     return handler;
@@ -78,8 +89,11 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
 }
 
 TControl::~TControl() {
+    if (g_mouseControl == this) g_mouseControl = nullptr;
     if (parent_) parent_->RemoveControl(this);
 }
+
+TControl* TControl::MouseControl() { return g_mouseControl; }
 
 void TControl::SetParent(TWinControl* parent) {
     if (parent == parent_) return;
@@ -218,7 +232,19 @@ void TControl::WndProc(TMessage& message) {
         HandleMouseMessage(message);
         return;
     }
-    if (message.Msg == WM_CANCELMODE) ExcludeState(csClicked | csLButtonDown);
+    switch (message.Msg) {
+        case WM_CANCELMODE:
+            ExcludeState(csClicked | csLButtonDown);
+            break;
+        case CM_MOUSEENTER:
+            MouseEnter();
+            return;
+        case CM_MOUSELEAVE:
+            MouseLeave();
+            return;
+        default:
+            break;
+    }
     DefaultHandler(message);
 }
 
@@ -507,6 +533,16 @@ void TWinControl::DefaultHandler(TMessage& message) {
 }
 
 void TWinControl::WndProc(TMessage& message) {
+    if (message.Msg == WM_MOUSEMOVE)
+        TrackPointer(POINT{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)});
+    if (message.Msg == WM_MOUSELEAVE) {
+        // Off this window: unless another of ours has taken over already.
+        if (g_mouseControl == this || (g_mouseControl && g_mouseControl->Parent() == this &&
+                                       !dynamic_cast<TWinControl*>(g_mouseControl)))
+            SetMouseControl(nullptr);
+        DefaultHandler(message);
+        return;
+    }
     if (IsMouseMessage(message.Msg) && DispatchToWindowless(message)) return;
     if (ReflectToChild(message)) return;
     switch (message.Msg) {
@@ -620,6 +656,23 @@ bool TWinControl::ReflectToChild(TMessage& message) {
     if (!child || child == this) return false;
     message.Result = child->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
     return true;
+}
+
+void TWinControl::TrackPointer(POINT point) {
+    const RECT client = ClientRect();
+    const bool inside =
+        point.x >= client.left && point.x < client.right && point.y >= client.top && point.y < client.bottom;
+    TControl* under = nullptr;
+    if (inside) {
+        under = ControlAtPos(point);
+        if (!under) under = this;
+        // Windows report the pointer's leaving only when asked each time.
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd_, 0};
+        ::TrackMouseEvent(&track);
+    }
+    // Outside while the capture holds the pointer: it left whatever it was on.
+    if (inside || g_mouseControl == this || (g_mouseControl && g_mouseControl->Parent() == this))
+        SetMouseControl(under);
 }
 
 TControl* TWinControl::ControlAtPos(POINT point) const {
@@ -898,8 +951,10 @@ void TWinControl::VisibleChanged() {
 }
 
 void TWinControl::ChangeScale(int m, int d) {
-    TControl::ChangeScale(m, d);
+    // Children first: the control's own resizing comes last, so the layout
+    // it makes on WM_SIZE stands.
     for (TControl* c : std::vector<TControl*>(controls_)) c->ChangeScale(m, d);
+    TControl::ChangeScale(m, d);
 }
 
 // ============================================================== TGraphicControl

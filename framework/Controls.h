@@ -34,6 +34,7 @@ struct TMessage {
 // Own messages: control messages (CM_*) between wrappers, and notifications
 // reflected to a child (CN_BASE + the original message).
 inline constexpr UINT CM_BASE = WM_APP + 0x1000;
+// The pointer came onto or left a control (windowed or not).
 inline constexpr UINT CM_MOUSEENTER = CM_BASE + 1;
 inline constexpr UINT CM_MOUSELEAVE = CM_BASE + 2;
 inline constexpr UINT CN_BASE = WM_APP + 0x2000;
@@ -156,6 +157,9 @@ public:
 
     bool MouseCapture() const;
     void SetMouseCapture(bool value);
+    // The control under the pointer, as the last pointer movement over one
+    // of the program's windows found it.
+    static TControl* MouseControl();
 
     virtual void Click();
     virtual void DblClick();
@@ -175,6 +179,10 @@ protected:
     virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseMove(TShiftState shift, int x, int y);
+    // The pointer came onto the control or left it (CM_MOUSEENTER,
+    // CM_MOUSELEAVE); also while a button is held.
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
 
     virtual void FontChanged();
     virtual void ColorChanged();
@@ -330,6 +338,7 @@ private:
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     bool DispatchToWindowless(TMessage& message);
+    void TrackPointer(POINT point);
     bool ReflectToChild(TMessage& message);
     void UpdateBoundsFromWindow();
     void FocusArrived(TWinControl* control);

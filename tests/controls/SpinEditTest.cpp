@@ -287,6 +287,19 @@ TEST_F(SpinEditTest, TheFieldIsAtLeastAsHighAsItsMinimumAndTheArrowsFitInside) {
     EXPECT_LE(text.right, client.right - 15 - 2) << "the text never runs under the arrows";
 }
 
+TEST_F(SpinEditTest, ScalingTheLiveFieldKeepsTheArrowsInsideItsRightEdge) {
+    ASSERT_TRUE(spin->HandleAllocated());
+    spin->SetAutoSize(false);  // only the scaling moves things here
+    spin->SetHeight(40);
+    form->ScaleBy(96, 120);
+    TSpinButton* arrows = spin->Arrows();
+    EXPECT_EQ(spin->Width(), 46);  // 57 at 120 dpi, from 20 to 77
+    EXPECT_EQ(spin->Height(), 32);
+    EXPECT_EQ(arrows->Width(), 15) << "the arrow pair is never narrower than 15";
+    EXPECT_EQ(arrows->Left(), spin->Width() - 15 - 5);
+    EXPECT_EQ(arrows->Height(), spin->Height() - 5);
+}
+
 TEST_F(SpinEditTest, AHeldArrowRepeatsAfter400MsThenEvery100Ms) {
     spin->SetValue(10);
     TTimerSpeedButton* up = spin->Arrows()->UpArrow();

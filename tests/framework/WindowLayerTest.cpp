@@ -18,6 +18,21 @@ using namespace sw::test;
 
 namespace {
 
+// Notes the pointer's coming and going.
+class WatchedButton : public TSpeedButton {
+public:
+    WatchedButton(TComponent* owner, std::string name, std::vector<std::string>& log)
+        : TSpeedButton(owner), name_(std::move(name)), log_(log) {}
+
+protected:
+    void MouseEnter() override { log_.push_back("enter " + name_); }
+    void MouseLeave() override { log_.push_back("leave " + name_); }
+
+private:
+    std::string name_;
+    std::vector<std::string>& log_;
+};
+
 class WindowLayer : public testing::Test {
 protected:
     void SetUp() override {
@@ -193,4 +208,39 @@ TEST_F(WindowLayer, ListBoxLinesSurviveANewWindowAndWaitWhileThereIsNone) {
     EXPECT_EQ(list->Items().ToVector(), (std::vector<std::string>{"vor dem Fenster", "zw\xF6lf"}));
     EXPECT_THROW(list->Items().Delete(5), EInvalidOperation);
     EXPECT_THROW(list->Items().Get(-1), EInvalidOperation);
+}
+
+TEST_F(WindowLayer, ThePointerEntersAndLeavesWindowlessControlsAlsoWhileAButtonIsHeld) {
+    std::vector<std::string> log;
+    auto* a = new WatchedButton(form.get(), "A", log);
+    a->SetBounds(10, 10, 40, 20);
+    a->SetParent(form.get());
+    auto* b = new WatchedButton(form.get(), "B", log);
+    b->SetBounds(60, 10, 40, 20);
+    b->SetParent(form.get());
+    const HWND window = form->Handle();
+    auto move = [&](int x, int y, WPARAM keys = 0) { ::SendMessageA(window, WM_MOUSEMOVE, keys, MAKELPARAM(x, y)); };
+
+    move(20, 15);
+    move(25, 16);  // still on A: nothing new
+    move(70, 15);  // straight from A to B
+    move(150, 150);
+    EXPECT_EQ(log, (std::vector<std::string>{"enter A", "leave A", "enter B", "leave B"}));
+    EXPECT_EQ(TControl::MouseControl(), form.get());
+
+    log.clear();
+    move(20, 15);
+    ::SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
+    move(150, 150, MK_LBUTTON);  // captured, off the button
+    move(20, 15, MK_LBUTTON);    // back on it
+    ::SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(20, 15));
+    ::SendMessageA(window, WM_MOUSELEAVE, 0, 0);  // off the window
+    EXPECT_EQ(log, (std::vector<std::string>{"enter A", "leave A", "enter A", "leave A"}));
+    EXPECT_EQ(TControl::MouseControl(), nullptr);
+
+    move(70, 15);
+    delete b;  // the control under the pointer goes away
+    EXPECT_EQ(TControl::MouseControl(), nullptr);
+    move(20, 15);
+    EXPECT_EQ(log.back(), "enter A");
 }
