@@ -50,7 +50,7 @@ void TTimer::UpdateTimer() {
         ::KillTimer(window_.Get(), running_);
         running_ = 0;
     }
-    if (!enabled_ || interval_ == 0 || !OnTimer) return;
+    if (!enabled_ || interval_ == 0) return;
     const UINT_PTR id = ++lastId_;
     if (!::SetTimer(window_.Get(), id, interval_, nullptr)) throw EOutOfResources(texts::OutOfTimers);
     running_ = id;
