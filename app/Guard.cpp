@@ -160,7 +160,11 @@ bool TGuard::TrimLog() {
     if (excess == 0) return false;
     // Removing from the bottom leaves the same newest lines as removing the
     // first line past the maximum again and again, without moving the rest.
-    for (int index = count - 1; index >= count - excess; --index) log.Delete(index);
+    // One update bracket: a list on screen redraws and re-measures once.
+    {
+        TStringsUpdate update(log);
+        for (int index = count - 1; index >= count - excess; --index) log.Delete(index);
+    }
     view_.LogLinesRemoved();
     return true;
 }

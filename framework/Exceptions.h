@@ -43,6 +43,11 @@ class EDdeError : public Exception {
     using Exception::Exception;
 };
 
+// A resource (bitmap, cursor) that the program's module does not hold.
+class EResNotFound : public Exception {
+    using Exception::Exception;
+};
+
 // An operation that the object's state does not allow.
 class EInvalidOperation : public Exception {
     using Exception::Exception;

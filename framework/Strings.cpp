@@ -35,8 +35,27 @@ std::vector<std::string> TStrings::ToVector() const {
 }
 
 void TStrings::Assign(const std::vector<std::string>& lines) {
+    TStringsUpdate update(*this);
     Clear();
     for (const auto& line : lines) Add(line);
+}
+
+void TStrings::BeginUpdate() {
+    if (updateCount_++ == 0) SetUpdateState(true);
+}
+
+void TStrings::EndUpdate() {
+    if (updateCount_ == 0) return;
+    if (--updateCount_ == 0) SetUpdateState(false);
+}
+
+TStringsUpdate::~TStringsUpdate() {
+    try {
+        strings_.EndUpdate();
+    } catch (...) {
+        // Only the final redraw and measuring can fail here; the lines
+        // themselves are in place.
+    }
 }
 
 void TStrings::LoadFromFile(const std::string& path) { Assign(SplitTextLines(ReadWholeFile(path))); }
@@ -56,6 +75,11 @@ void TStringList::Put(int index, const std::string& text) {
 void TStringList::Insert(int index, const std::string& text) {
     CheckIndex(index, Count() + 1);
     lines_.insert(lines_.begin() + index, text);
+}
+
+int TStringList::Add(const std::string& text) {
+    lines_.push_back(text);
+    return Count() - 1;
 }
 
 void TStringList::Delete(int index) {

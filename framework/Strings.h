@@ -27,6 +27,31 @@ public:
     // Whole-file reading and writing with the text line rules.
     void LoadFromFile(const std::string& path);
     void SaveToFile(const std::string& path) const;
+
+    // Brackets a batch of changes (nested brackets count); a list shown on
+    // screen draws and measures once at the end instead of per line.
+    void BeginUpdate();
+    void EndUpdate();
+    bool Updating() const { return updateCount_ > 0; }
+
+protected:
+    // Called when the first bracket opens (true) and the last closes (false).
+    virtual void SetUpdateState(bool updating) { (void)updating; }
+
+private:
+    int updateCount_ = 0;
+};
+
+// Holds a list in an update bracket for the life of the scope.
+class TStringsUpdate {
+public:
+    explicit TStringsUpdate(TStrings& strings) : strings_(strings) { strings_.BeginUpdate(); }
+    ~TStringsUpdate();
+    TStringsUpdate(const TStringsUpdate&) = delete;
+    TStringsUpdate& operator=(const TStringsUpdate&) = delete;
+
+private:
+    TStrings& strings_;
 };
 
 class TStringList : public TStrings {
@@ -40,6 +65,7 @@ public:
     void Insert(int index, const std::string& text) override;
     void Delete(int index) override;
     void Clear() override { lines_.clear(); }
+    int Add(const std::string& text) override;
     void Assign(const std::vector<std::string>& lines) override { lines_ = lines; }
 
     const std::vector<std::string>& Lines() const { return lines_; }

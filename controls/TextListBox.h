@@ -1,0 +1,45 @@
+// The log list box: a plain list box that keeps its horizontal scrolling
+// extent at the pixel width of its widest line (plus one "x" as margin), so
+// that a horizontal scroll bar shows exactly when a line is wider than the
+// box. It watches the messages that add, insert, delete and clear lines and
+// the one that sets the font, and measures lines with the control's font.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/ListBox.h"
+
+namespace sw {
+
+class TTextListBox : public TCustomListBox {
+public:
+    explicit TTextListBox(TComponent* owner);
+    ~TTextListBox() override;
+
+    // Width of the widest line measured since the last full recount or clear.
+    int32_t WidestItemWidth() const { return widestItemWidth_; }
+
+    // Pixel width of line index with one "x" appended.
+    int32_t ItemTextWidth(int index);
+    // LB_SETHORIZONTALEXTENT with WidestItemWidth.
+    void ApplyHorizontalExtent();
+    // Measures every line and applies the widest.
+    void RecountWidestItem();
+
+protected:
+    void WndProc(TMessage& message) override;
+    void DestroyWnd() override;
+    void ItemsUpdating(bool updating) override;
+
+private:
+    void ScrollToLeftEdge();
+
+    TControlCanvas canvas_;
+    int32_t widestItemWidth_ = 0;
+    bool updating_ = false;
+    // Inside an update bracket the recount after deleting the widest line
+    // waits for the bracket's end.
+    bool recountPending_ = false;
+};
+
+}  // namespace sw

@@ -1,0 +1,57 @@
+// The edit control: a window of the system class EDIT. OnChange runs after
+// every change of its text, typed, pasted, cut or written by the program,
+// and never for a write of the same text.
+#pragma once
+
+#include "Controls.h"
+
+namespace sw {
+
+class TCustomEdit : public TWinControl {
+public:
+    explicit TCustomEdit(TComponent* owner);
+
+    bool AutoSelect() const { return autoSelect_; }
+    void SetAutoSelect(bool value) { autoSelect_ = value; }
+    // Height follows the font: set when the window is made and whenever the
+    // font changes.
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool value);
+    int MaxLength() const { return maxLength_; }
+    void SetMaxLength(int value);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value);
+
+    void SelectAll();
+    int SelStart();
+    int SelLength();
+    void SetSelection(int start, int length);
+
+    TNotifyEvent OnChange;
+
+    void WndProc(TMessage& message) override;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void CreatedWnd() override;
+    void ApplyText(const std::string& text) override;
+    void TextChanged() override;
+    void FontChanged() override;
+    void DoEnter() override;
+    virtual void Change();
+    void AdjustHeight();
+
+private:
+    bool autoSelect_ = true;
+    bool autoSize_ = true;
+    int maxLength_ = 0;
+    bool readOnly_ = false;
+    bool settingText_ = false;
+};
+
+class TEdit : public TCustomEdit {
+public:
+    using TCustomEdit::TCustomEdit;
+};
+
+}  // namespace sw

@@ -1,0 +1,188 @@
+#include "ListBox.h"
+
+#include "Exceptions.h"
+
+namespace sw {
+
+namespace {
+
+[[noreturn]] void IndexError(int index) {
+    throw EInvalidOperation("Listenindex überschreitet das Maximum (" + std::to_string(index) + ")");
+}
+
+}  // namespace
+
+// ============================================================= TListBoxStrings
+
+int TListBoxStrings::Count() const {
+    if (!listBox_.HandleAllocated()) return listBox_.saved_.Count();
+    return static_cast<int>(::SendMessageA(listBox_.Handle(), LB_GETCOUNT, 0, 0));
+}
+
+std::string TListBoxStrings::Get(int index) const {
+    if (!listBox_.HandleAllocated()) return listBox_.saved_.Get(index);
+    const HWND window = listBox_.Handle();
+    const LRESULT length = ::SendMessageA(window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) IndexError(index);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT copied = ::SendMessageA(window, LB_GETTEXT, static_cast<WPARAM>(index),
+                                          reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
+    return text;
+}
+
+void TListBoxStrings::Insert(int index, const std::string& text) {
+    if (!listBox_.HandleAllocated()) {
+        listBox_.saved_.Insert(index, text);
+        return;
+    }
+    if (index < 0 || index > Count()) IndexError(index);
+    const LRESULT result = ::SendMessageA(listBox_.Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                                          reinterpret_cast<LPARAM>(text.c_str()));
+    if (result < 0) throw EOutOfResources("Zeile kann nicht eingefügt werden");
+}
+
+int TListBoxStrings::Add(const std::string& text) {
+    if (!listBox_.HandleAllocated()) return listBox_.saved_.Add(text);
+    const LRESULT result =
+        ::SendMessageA(listBox_.Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (result < 0) throw EOutOfResources("Zeile kann nicht eingefügt werden");
+    return static_cast<int>(result);
+}
+
+void TListBoxStrings::Delete(int index) {
+    if (!listBox_.HandleAllocated()) {
+        listBox_.saved_.Delete(index);
+        return;
+    }
+    if (index < 0 || index >= Count()) IndexError(index);
+    ::SendMessageA(listBox_.Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void TListBoxStrings::Clear() {
+    if (!listBox_.HandleAllocated()) {
+        listBox_.saved_.Clear();
+        return;
+    }
+    ::SendMessageA(listBox_.Handle(), LB_RESETCONTENT, 0, 0);
+}
+
+void TListBoxStrings::SetUpdateState(bool updating) { listBox_.ItemsUpdating(updating); }
+
+// ============================================================== TCustomListBox
+
+TCustomListBox::TCustomListBox(TComponent* owner)
+    : TWinControl(owner), items_(std::make_unique<TListBoxStrings>(*this)) {
+    SetBounds(0, 0, 121, 97);
+    SetTabStop(true);
+    SetColor(clWindow);
+}
+
+TCustomListBox::~TCustomListBox() = default;
+
+void TCustomListBox::CreateParams(TCreateParams& params) {
+    TWinControl::CreateParams(params);
+    params.SystemClassName = "LISTBOX";
+    // The horizontal scroll bar style is what makes a horizontal extent work.
+    params.Style |= WS_HSCROLL | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS;
+    if (!integralHeight_) params.Style |= LBS_NOINTEGRALHEIGHT;
+    if (sorted_) params.Style |= LBS_SORT;
+    if (multiSelect_) params.Style |= extendedSelect_ ? LBS_EXTENDEDSEL : LBS_MULTIPLESEL;
+    if (tabWidth_ != 0) params.Style |= LBS_USETABSTOPS;
+    if (Ctl3D())
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+        params.Style |= WS_BORDER;
+}
+
+void TCustomListBox::CreatedWnd() {
+    TWinControl::CreatedWnd();
+    const HWND window = Handle();
+    if (tabWidth_ != 0) {
+        int stop = tabWidth_;
+        ::SendMessageA(window, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
+    }
+    if (itemHeight_ > 0) ::SendMessageA(window, LB_SETITEMHEIGHT, 0, itemHeight_);
+    const std::vector<std::string> lines = saved_.Lines();
+    saved_.Clear();
+    TStringsUpdate update(*items_);
+    for (const auto& line : lines) items_->Add(line);
+}
+
+void TCustomListBox::DestroyWnd() {
+    saved_.Assign(items_->ToVector());
+    TWinControl::DestroyWnd();
+}
+
+void TCustomListBox::ItemsUpdating(bool updating) {
+    if (!HandleAllocated()) return;
+    ::SendMessageA(Handle(), WM_SETREDRAW, updating ? FALSE : TRUE, 0);
+    if (!updating) ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TCustomListBox::WndProc(TMessage& message) {
+    if (message.Msg == CN_COMMAND) {
+        switch (HIWORD(message.WParam)) {
+            case LBN_SELCHANGE:
+                Click();
+                return;
+            case LBN_DBLCLK:
+                DblClick();
+                return;
+            default:
+                return;
+        }
+    }
+    TWinControl::WndProc(message);
+}
+
+void TCustomListBox::SetSorted(bool value) {
+    if (value == sorted_) return;
+    sorted_ = value;
+    RecreateWnd();
+}
+
+void TCustomListBox::SetMultiSelect(bool value) {
+    if (value == multiSelect_) return;
+    multiSelect_ = value;
+    RecreateWnd();
+}
+
+void TCustomListBox::SetExtendedSelect(bool value) {
+    if (value == extendedSelect_) return;
+    extendedSelect_ = value;
+    RecreateWnd();
+}
+
+void TCustomListBox::SetIntegralHeight(bool value) {
+    if (value == integralHeight_) return;
+    integralHeight_ = value;
+    RecreateWnd();
+}
+
+void TCustomListBox::SetItemHeight(int value) {
+    if (value <= 0 || value == itemHeight_) return;
+    itemHeight_ = value;
+    if (HandleAllocated()) {
+        ::SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, value);
+        Invalidate();
+    }
+}
+
+void TCustomListBox::SetTabWidth(int value) {
+    if (value < 0) value = 0;
+    if (value == tabWidth_) return;
+    tabWidth_ = value;
+    RecreateWnd();
+}
+
+int TCustomListBox::ItemIndex() {
+    if (!HandleAllocated()) return -1;
+    return static_cast<int>(::SendMessageA(Handle(), LB_GETCURSEL, 0, 0));
+}
+
+void TCustomListBox::SetItemIndex(int index) {
+    if (HandleAllocated()) ::SendMessageA(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+}  // namespace sw
