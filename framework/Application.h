@@ -16,6 +16,7 @@
 namespace sw {
 
 class TApplication;
+class TForm;
 
 // The one application object of the process (null before it exists).
 extern TApplication* Application;
@@ -47,6 +48,15 @@ public:
     int HookMainWindow(TWindowHook hook);
     void UnhookMainWindow(int id);
 
+    // The main form: the first form made the main form; closing it ends the
+    // application. ShowMainForm says whether Run shows it at start.
+    TForm* MainForm() const { return mainForm_; }
+    void SetMainForm(TForm* form) { mainForm_ = form; }
+    bool ShowMainForm() const { return showMainForm_; }
+    void SetShowMainForm(bool value) { showMainForm_ = value; }
+    // True from the request to end until the process ends.
+    bool Terminating() const { return terminated_; }
+
     // Message loop.
     bool ProcessMessage();       // one message if there is one; false when none
     void ProcessMessages();      // all pending messages
@@ -68,6 +78,8 @@ private:
 
     WindowHandle handle_;
     std::string title_;
+    TForm* mainForm_ = nullptr;
+    bool showMainForm_ = true;
     bool terminated_ = false;
     struct Hook {
         int id;
