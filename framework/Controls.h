@@ -273,6 +273,8 @@ public:
     bool Focused() const;
     bool CanFocus() const;
     void SetFocus();
+    // In a top-level control: the control inside it that had the focus last.
+    TWinControl* LastFocusedControl() const { return activeControl_; }
 
     bool Ctl3D() const { return ctl3D_; }
     void SetCtl3D(bool value);

@@ -40,7 +40,7 @@ int CentredMessageBox(HWND owner, const std::string& text, const std::string& ca
 }
 
 void ShowMessage(const std::string& text) {
-    const HWND owner = Application ? Application->Handle() : nullptr;
+    const HWND owner = Application ? Application->DialogOwner() : nullptr;
     const std::string caption = Application ? Application->Title() : std::string();
     CentredMessageBox(owner, text, caption, MB_OK);
 }

@@ -11,7 +11,8 @@ namespace sw {
 int CentredMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
 
 // The message window: the application title as caption, no icon, one OK
-// button, centred on the screen.
+// button, centred on the screen, modal to the main form while that is on
+// screen (so it stays above a main form that stays on top).
 void ShowMessage(const std::string& text);
 
 }  // namespace sw

@@ -1,0 +1,117 @@
+#include "Unit1.h"
+
+#include "framework/Application.h"
+#include "framework/Dialogs.h"
+
+namespace sw {
+
+TForm1::TForm1(TComponent* owner) : TForm(owner), guard_(*this) {
+    ReadForm1(*this);
+    DoCreate();
+}
+
+TForm1::~TForm1() {
+    // The timer stops first: no tick may reach the guard while the window
+    // goes. Then no control may call a handler of this half-destroyed form
+    // (a spin edit clamps its value when it loses the focus, for instance).
+    delete HiResTimer1;
+    HiResTimer1 = nullptr;
+    OnCreate = nullptr;
+    OnShow = nullptr;
+    for (TButton* button : {Button1, Button2, Button3})
+        if (button) button->OnClick = nullptr;
+    for (TCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
+        if (box) box->OnClick = nullptr;
+    if (Edit1) Edit1->OnChange = nullptr;
+    if (SpinEdit1) SpinEdit1->OnChange = nullptr;
+}
+
+void TForm1::CreateParams(TCreateParams& params) {
+    TForm::CreateParams(params);
+    params.WinClassName = "TForm1";
+}
+
+void TForm1::FormCreate(TObject*) {
+    guard_.WindowShown = false;
+    guard_.SettingsLines.Clear();
+    try {
+        CheckBox1->SetChecked(AutoRunner1->AutoRun());
+        guard_.LoadAtStart();
+    } catch (...) {
+        // The start stopped early: the error is shown, and the guard runs
+        // all the same with the address that the field holds, so that the
+        // program never sits there unguarded.
+        Application->HandleException(this);
+        guard_.ProtectedUrl = Edit1->Text();
+    }
+    HiResTimer1->SetEnabled(true);
+}
+
+void TForm1::FormShow(TObject*) {
+    guard_.WindowShown = true;
+    SetWidth(Button2->Left() + Button2->Width() + 20);
+}
+
+void TForm1::Button2Click(TObject*) {
+    guard_.SaveAllGuarded();
+    Application->Terminate();
+}
+
+void TForm1::Button3Click(TObject*) { guard_.ClearLog(); }
+
+void TForm1::CheckBox1Click(TObject*) { AutoRunner1->SetAutoRun(CheckBox1->Checked()); }
+
+void TForm1::CheckBox2Click(TObject*) { guard_.LogSwitchChanged(); }
+
+void TForm1::CheckBox3Click(TObject*) { guard_.ReportSwitchChanged(); }
+
+void TForm1::Edit1Change(TObject*) { guard_.AddressChanged(); }
+
+void TForm1::SpinEdit1Change(TObject*) { guard_.MaximumChanged(); }
+
+void TForm1::HiResTimer1Timer(TObject*) { guard_.Tick(); }
+
+void TForm1::WMQueryEndSession(TMessage& message) {
+    try {
+        HiResTimer1->SetEnabled(false);
+    } catch (...) {
+        // The session ends whatever the timer says; the writes matter more.
+    }
+    guard_.SaveAllQuietly();
+    message.Result = 1;
+    Application->Terminate();
+}
+
+void TForm1::WndProc(TMessage& message) {
+    if (message.Msg == WM_QUERYENDSESSION) {
+        WMQueryEndSession(message);
+        return;
+    }
+    TForm::WndProc(message);
+}
+
+std::string TForm1::AddressText() const { return Edit1->Text(); }
+
+void TForm1::SetAddressText(const std::string& text) { Edit1->SetText(text); }
+
+bool TForm1::LogSwitch() const { return CheckBox2->Checked(); }
+
+void TForm1::SetLogSwitch(bool on) { CheckBox2->SetChecked(on); }
+
+bool TForm1::ReportSwitch() const { return CheckBox3->Checked(); }
+
+void TForm1::SetReportSwitch(bool on) { CheckBox3->SetChecked(on); }
+
+int32_t TForm1::MaxEntries() const { return SpinEdit1->Value(); }
+
+void TForm1::SetMaxEntries(int32_t value) { SpinEdit1->SetValue(value); }
+
+TStrings& TForm1::Log() { return TextListBox1->Items(); }
+
+void TForm1::LogLinesRemoved() { TextListBox1->Update(); }
+
+void TForm1::SetGuardTimer(bool on) { HiResTimer1->SetEnabled(on); }
+
+void TForm1::ShowMessage(const std::string& text) { sw::ShowMessage(text); }
+
+}  // namespace sw

@@ -1,0 +1,94 @@
+// The main window: the protected-address edit, the switches, the maximum
+// number of log entries, the log list, the buttons, the guard's timer and
+// the autostart component. Its creation runs the start sequence; its
+// handlers turn the user's actions into settings, log and registry writes
+// through the guard.
+#pragma once
+
+#include "Guard.h"
+#include "StandIns.h"
+#include "controls/SpinEdit.h"
+#include "controls/TextListBox.h"
+#include "framework/Button.h"
+#include "framework/CheckBox.h"
+#include "framework/Edit.h"
+#include "framework/Forms.h"
+#include "framework/GroupBox.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
+
+namespace sw {
+
+class TForm1 : public TForm, public guard::IGuardView {
+public:
+    // Builds the window from its stored description, then runs FormCreate.
+    explicit TForm1(TComponent* owner);
+    ~TForm1() override;
+
+    // The components, as the stored description makes them.
+    TPanel* Panel1 = nullptr;
+    TLabel* Label1 = nullptr;
+    TLabel* Label2 = nullptr;
+    TLabel* ProUrlLabel1 = nullptr;
+    TButton* Button1 = nullptr;
+    TButton* Button3 = nullptr;
+    TButton* Button2 = nullptr;
+    TCheckBox* CheckBox1 = nullptr;
+    TCheckBox* CheckBox3 = nullptr;
+    TCheckBox* CheckBox2 = nullptr;
+    TLabel* Label4 = nullptr;
+    TSpinEdit* SpinEdit1 = nullptr;
+    TLabel* Label5 = nullptr;
+    TLabel* Label3 = nullptr;
+    TEdit* Edit1 = nullptr;
+    TGroupBox* GroupBox1 = nullptr;
+    TTextListBox* TextListBox1 = nullptr;
+    THiResTimer* HiResTimer1 = nullptr;
+    TAutoRunner* AutoRunner1 = nullptr;
+
+    // Handlers.
+    void FormCreate(TObject* Sender);
+    void FormShow(TObject* Sender);
+    void Button2Click(TObject* Sender);
+    void Button3Click(TObject* Sender);
+    void CheckBox1Click(TObject* Sender);
+    void CheckBox2Click(TObject* Sender);
+    void CheckBox3Click(TObject* Sender);
+    void Edit1Change(TObject* Sender);
+    void SpinEdit1Change(TObject* Sender);
+    void HiResTimer1Timer(TObject* Sender);
+    // The end of the Windows session: saves without asking and ends.
+    void WMQueryEndSession(TMessage& message);
+
+    // The guard with the module's state (settings lines, protected address).
+    guard::TGuard& Guard() { return guard_; }
+
+    // The guard's view of the controls.
+    std::string AddressText() const override;
+    void SetAddressText(const std::string& text) override;
+    bool LogSwitch() const override;
+    void SetLogSwitch(bool on) override;
+    bool ReportSwitch() const override;
+    void SetReportSwitch(bool on) override;
+    int32_t MaxEntries() const override;
+    void SetMaxEntries(int32_t value) override;
+    TStrings& Log() override;
+    void LogLinesRemoved() override;
+    void SetGuardTimer(bool on) override;
+    void ShowMessage(const std::string& text) override;
+
+    void WndProc(TMessage& message) override;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+
+private:
+    guard::TGuard guard_;
+};
+
+// The main window's stored description: makes every component of the form,
+// applies its stored properties in their stored order while the components
+// are loading, then completes their loading (resources/Form1.cpp).
+void ReadForm1(TForm1& form);
+
+}  // namespace sw
