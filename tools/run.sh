@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds Startwacht and runs it under Wine: on the user's display when there
-# is one, otherwise headless under Xvfb. The Wine prefix lives in
+# is one, otherwise headless under Xvfb. It starts minimised; its window
+# opens from the minimised "Startwacht" on the Wine desktop. The Wine prefix lives in
 # build/run-session and is kept between runs, so settings and log survive.
 # Each restored attempt is printed as the log file gains it. Ctrl-C ends it.
 set -euo pipefail
@@ -13,20 +14,20 @@ trap 'wine_session_stop' EXIT
 trap 'exit 0' INT TERM
 wine_session_start "$root/build/run-session" "$root/build/i686/tools/WineKeeper.exe"
 
-exe="$root/build/i686/app/StartwachtConsole.exe"
+exe="$root/build/i686/app/Startwacht.exe"
 log="$WINEPREFIX/drive_c/windows/syswow64/tburl.vxd"
 settings="$WINEPREFIX/drive_c/windows/syswow64/spurl.vxd"
-# The program's texts are code page 1252; the terminal's are UTF-8.
-to_utf8() { while IFS= read -r line; do printf '%s\n' "${line%$'\r'}" | iconv -f CP1252 -t UTF-8; done; }
-setsid wine "$exe" </dev/null 2>/dev/null | to_utf8 &
+setsid wine "$exe" </dev/null >/dev/null 2>&1 &
 
 echo "Startwacht läuft. Einstellungen: $settings"
 echo "Zum Ausprobieren in einem zweiten Terminal (gleiche Umgebung):"
 echo "  WINEPREFIX=$WINEPREFIX wine reg add 'HKCU\\Software\\Microsoft\\Internet Explorer\\Main' /v 'Start Page' /d about:fremd /f"
-echo "Beenden mit Strg+C."
+echo "Mit \"Zugriff melden\" erscheint jede Meldung als Fenster; die Zeile kommt nach dem Schließen ins Logbuch."
+echo "Beenden mit Strg+C (ohne Speichern) oder mit \"Beenden\" im Fenster."
 
 # The log is rewritten whole, newest line first: print its newest line
-# whenever a new one arrives.
+# whenever a new one arrives. The program's texts are code page 1252; the
+# terminal's are UTF-8.
 newest() { [[ -f "$log" ]] && head -n1 "$log" | tr -d '\r' | iconv -f CP1252 -t UTF-8 || true; }
 last=$(newest)
 while sleep 0.5; do

@@ -1,0 +1,529 @@
+// The real Startwacht.exe, started as a user starts it, with the registry
+// value and both files in a known state. The tests find its windows and act
+// by sending the messages that a user's actions produce (a click on the
+// taskbar button, typed characters, pastes, button clicks), then read back
+// the registry, the files and the windows.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FakeBrowserProcess.h"
+#include "support/TestSupport.h"
+
+using namespace sw::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kMainKey = "Software\\Microsoft\\Internet Explorer\\Main";
+constexpr const char* kBrowserReply = "\"file:///C:/Werbung/start.html\",\"Kostenlos!\"";
+
+std::string SettingsPath() { return SystemDir() + "\\spurl.vxd"; }
+std::string LogPath() { return SystemDir() + "\\tburl.vxd"; }
+
+std::string StartPage() {
+    const auto value = ReadRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page");
+    if (!value) return "<missing>";
+    std::string data = value->data;
+    if (!data.empty() && data.back() == '\0') data.pop_back();
+    return data;
+}
+
+void SetStartPage(const std::string& url) {
+    WriteRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page", REG_SZ, url + '\0');
+}
+
+// Another program changes the start page: the reg tool of the system.
+void ForeignWrite(const std::string& url) {
+    ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Start Page\" /d " + url + " /f");
+    ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg add failed";
+}
+
+// A message to another process's window, with a deadline instead of a hang.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    EXPECT_NE(::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 30000, &result), 0)
+        << "no answer to message " << message;
+    return static_cast<LRESULT>(result);
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window) {
+    char text[1024] = {};
+    Send(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> found;
+    ::EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void PutOnClipboard(const std::string& text) {
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    memcpy(::GlobalLock(memory), text.c_str(), text.size() + 1);
+    ::GlobalUnlock(memory);
+    ::SetClipboardData(CF_TEXT, memory);
+    ::CloseClipboard();
+}
+
+// The local date and time as a log line starts with it, for one moment.
+std::string DateTimeText(std::time_t moment) {
+    std::tm local{};
+    localtime_s(&local, &moment);
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(local.tm_year + 1900);
+    st.wMonth = static_cast<WORD>(local.tm_mon + 1);
+    st.wDay = static_cast<WORD>(local.tm_mday);
+    st.wHour = static_cast<WORD>(local.tm_hour);
+    st.wMinute = static_cast<WORD>(local.tm_min);
+    st.wSecond = static_cast<WORD>(local.tm_sec);
+    char date[128] = {};
+    char time[128] = {};
+    ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, sizeof date);
+    ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, sizeof time);
+    if (st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0) return date;
+    return std::string(date) + " " + time;
+}
+
+// Startwacht.exe of this build, as a child process with its windows.
+class Startwacht {
+public:
+    explicit Startwacht(std::optional<WORD> showMode = std::nullopt, const std::string& arguments = "") {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        if (showMode) {
+            si.dwFlags = STARTF_USESHOWWINDOW;
+            si.wShowWindow = *showMode;
+        }
+        PROCESS_INFORMATION pi{};
+        std::string line = "\"" + ProgramDir() + "\\Startwacht.exe\"" + arguments;
+        if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            process_ = pi.hProcess;
+            id_ = pi.dwProcessId;
+        }
+    }
+    ~Startwacht() {
+        if (!process_) return;
+        if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(process_, 1);
+            ::WaitForSingleObject(process_, 10000);
+        }
+        ::CloseHandle(process_);
+    }
+    Startwacht(const Startwacht&) = delete;
+    Startwacht& operator=(const Startwacht&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    std::optional<DWORD> ExitCode(std::chrono::milliseconds deadline) {
+        if (::WaitForSingleObject(process_, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    bool Running() const { return ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+    // A top-level window of the program by class (and caption).
+    HWND TopLevel(const std::string& windowClass, const char* caption = nullptr) const {
+        for (HWND w = ::FindWindowExA(nullptr, nullptr, windowClass.c_str(), caption); w;
+             w = ::FindWindowExA(nullptr, w, windowClass.c_str(), caption)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner == id_) return w;
+        }
+        return nullptr;
+    }
+    HWND Application() const { return TopLevel("TApplication"); }
+    HWND Form() const { return TopLevel("TForm1"); }
+    // The program's message window ("Startwacht", an OK button).
+    HWND MessageBox() const { return TopLevel("#32770", "Startwacht"); }
+
+    // Waits until the start sequence is done and the application minimised.
+    bool WaitUntilStarted() {
+        return WaitFor([&] { return Application() && Form() && ::IsIconic(Application()); }, 30s);
+    }
+    // Opens the main window as a click on the taskbar button does.
+    bool Open() {
+        Send(Application(), WM_SYSCOMMAND, SC_RESTORE, 0);
+        return WaitFor([&] { return ::IsWindowVisible(Form()); }, 30s);
+    }
+
+    HWND Control(const char* windowClass, const std::string& text) const {
+        for (HWND w : Descendants(Form()))
+            if (_stricmp(ClassOf(w).c_str(), windowClass) == 0 && TextOf(w) == text) return w;
+        return nullptr;
+    }
+    HWND Button(const std::string& caption) const { return Control("Button", caption); }
+    // The address edit and the spin edit's text: both edits, the spin
+    // edit's one multi-line.
+    HWND Edit1() const { return Edit(false); }
+    HWND SpinEdit1() const { return Edit(true); }
+    HWND TextListBox1() const {
+        for (HWND w : Descendants(Form()))
+            if (_stricmp(ClassOf(w).c_str(), "ListBox") == 0) return w;
+        return nullptr;
+    }
+    int LogLines() const { return static_cast<int>(Send(TextListBox1(), LB_GETCOUNT)); }
+
+private:
+    HWND Edit(bool multiLine) const {
+        for (HWND w : Descendants(Form()))
+            if (_stricmp(ClassOf(w).c_str(), "Edit") == 0 &&
+                ((::GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine)
+                return w;
+        return nullptr;
+    }
+
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// The text of a message window, and a click on its OK button.
+std::string MessageText(HWND box) {
+    for (HWND w : Descendants(box))
+        if (_stricmp(ClassOf(w).c_str(), "Static") == 0)
+            if (std::string text = TextOf(w); !text.empty()) return text;
+    return {};
+}
+
+void CloseMessage(HWND box) { ::PostMessageA(box, WM_COMMAND, IDOK, 0); }
+
+std::string LogFile(int lines) {
+    std::string file;
+    for (int i = 1; i <= lines; ++i) file += "Zeile " + std::to_string(i) + "\r\n";
+    return file;
+}
+
+class StartwachtExe : public testing::Test {
+protected:
+    void SetUp() override {
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        SetStartPage("about:test");
+        ClearFiles();
+    }
+    void TearDown() override {
+        ClearFiles();
+        SetStartPage("about:blank");
+    }
+    static void ClearFiles() {
+        for (const std::string& path : {SettingsPath(), LogPath()}) {
+            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            RemoveFile(path);
+        }
+    }
+    static void Type(HWND window, const std::string& text) {
+        for (char c : text) Send(window, WM_CHAR, static_cast<unsigned char>(c), 1);
+    }
+    static void Paste(HWND edit, const std::string& text) {
+        PutOnClipboard(text);
+        Send(edit, EM_SETSEL, 0, -1);
+        Send(edit, WM_PASTE);
+    }
+};
+
+TEST_F(StartwachtExe, AFirstStartProtectsTheCurrentStartPageAndReportsAnAttemptBeforeItIsLogged) {
+    FakeBrowserProcess browser("IEXPLORE", kBrowserReply);
+    ASSERT_TRUE(browser.Ready());
+    Startwacht program;
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitUntilStarted());
+
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11100\r\n");
+    EXPECT_FALSE(ReadFileBytes(LogPath())) << "nothing writes the log at start";
+    EXPECT_EQ(program.LogLines(), 0);
+    EXPECT_FALSE(::IsWindowVisible(program.Form())) << "the window is stored minimised";
+    EXPECT_TRUE(::IsWindowVisible(program.Application())) << "the minimised application keeps its taskbar button";
+
+    ForeignWrite("about:fremd");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = program.MessageBox()) != nullptr; }, 30s));
+    EXPECT_EQ(MessageText(box), std::string(kBrowserReply) +
+                                    "\rhat versucht, folgende Start-URL einzutragen:\rabout:fremd\r...URL korrigiert");
+    EXPECT_EQ(StartPage(), "about:test") << "restored before the report";
+    EXPECT_FALSE(ReadFileBytes(LogPath())) << "the log is written once the report is closed";
+
+    CloseMessage(box);
+    ASSERT_TRUE(WaitFor([] { return ReadFileBytes(LogPath()).has_value(); }, 30s));
+    const std::string log = *ReadFileBytes(LogPath());
+    EXPECT_EQ(log.substr(log.find(">>")), std::string(">>") + kBrowserReply + " >>Startpage:about:fremd\r\n");
+    EXPECT_EQ(program.LogLines(), 1);
+}
+
+TEST_F(StartwachtExe, AForeignWriteIsRestoredAndLoggedInOneLineWithoutAReport) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    FakeBrowserProcess browser("IEXPLORE", kBrowserReply);
+    ASSERT_TRUE(browser.Ready());
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+
+    const std::time_t before = std::time(nullptr);
+    ForeignWrite("about:fremd");
+    ASSERT_TRUE(WaitFor([] { return ReadFileBytes(LogPath()).has_value(); }, 30s));
+    const std::time_t after = std::time(nullptr);
+    EXPECT_EQ(StartPage(), "about:test");
+    EXPECT_FALSE(program.MessageBox());
+
+    // One line: the time of the attempt as the user's settings write it,
+    // ">>", who did it, " >>Startpage:" and the rejected address.
+    std::set<std::string> lines;
+    for (std::time_t t = before; t <= after; ++t)
+        lines.insert(DateTimeText(t) + ">>" + kBrowserReply + " >>Startpage:about:fremd\r\n");
+    EXPECT_TRUE(lines.count(*ReadFileBytes(LogPath()))) << *ReadFileBytes(LogPath());
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10100\r\n");
+}
+
+TEST_F(StartwachtExe, TheOpenedWindowWritesTheAddressAsItIsTypedAndTheSwitchesAsTheyChange) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    ASSERT_TRUE(program.Open());
+    HWND edit = program.Edit1();
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(TextOf(edit), "about:test");
+
+    Send(edit, EM_SETSEL, 0, -1);
+    const std::string typed = "about:neu";
+    for (size_t n = 1; n <= typed.size(); ++n) {
+        Type(edit, typed.substr(n - 1, 1));
+        const std::string prefix = typed.substr(0, n);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), prefix + "\r\n11100\r\n");
+        EXPECT_EQ(StartPage(), prefix);
+    }
+
+    Send(program.Button("Zugriff melden"), BM_CLICK);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n10100\r\n");
+    Send(program.Button("Zugriffe loggen"), BM_CLICK);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n");
+
+    // The typed address is the protected one now.
+    ForeignWrite("about:fremd");
+    EXPECT_TRUE(WaitFor([] { return StartPage() == "about:neu"; }, 30s));
+
+    // "Beenden" writes both files again and ends the program.
+    ClearFiles();
+    Send(program.Button("Beenden"), BM_CLICK);
+    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n");
+    EXPECT_EQ(ReadFileBytes(LogPath()), "") << "the attempt came with logging off";
+}
+
+TEST_F(StartwachtExe, TheSpinEditKeepsTheMaximumInRangeAndTrimsTheLog) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(LogPath(), LogFile(30));
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    EXPECT_EQ(program.LogLines(), 30);
+    ASSERT_TRUE(program.Open());
+    HWND spin = program.SpinEdit1();
+    ASSERT_TRUE(spin);
+    EXPECT_EQ(TextOf(spin), "100");
+
+    const struct {
+        const char* input;
+        bool typed;
+        const char* shown;
+        int lines;
+    } cases[] = {
+        {"-5", false, "5", 5},
+        {"0", true, "1", 1},
+        {"20000", false, "10000", 1},
+        {"Buchstaben", false, "1", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        if (c.typed) {
+            Send(spin, EM_SETSEL, 0, -1);
+            Type(spin, c.input);
+        } else {
+            Paste(spin, c.input);
+        }
+        EXPECT_EQ(TextOf(spin), c.shown);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n");
+        EXPECT_EQ(program.LogLines(), c.lines);
+        EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(c.lines));
+    }
+
+    Send(program.Button("Logbuch löschen"), BM_CLICK);
+    EXPECT_EQ(ReadFileBytes(LogPath()), "");
+    EXPECT_EQ(program.LogLines(), 0);
+}
+
+TEST_F(StartwachtExe, TheEndOfTheSessionSavesBothFilesAnswersYesAndEnds) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+    WriteFileBytes(LogPath(), LogFile(3));
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    ClearFiles();
+
+    EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
+    EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(3));
+}
+
+TEST_F(StartwachtExe, ARefusedWriteAtBeendenIsReportedAndTheProgramEndsAllTheSame) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    ASSERT_TRUE(program.Open());
+    ASSERT_TRUE(::SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
+
+    // Posted: the click's handler waits for the message window.
+    ::PostMessageA(program.Button("Beenden"), BM_CLICK, 0, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = program.MessageBox()) != nullptr; }, 30s));
+    EXPECT_EQ(MessageText(box), "Ihr System verweigert Schreibzugriffe durch Startwacht!");
+    EXPECT_FALSE(ReadFileBytes(LogPath())) << "the log is not tried once the settings failed";
+    CloseMessage(box);
+    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+}
+
+TEST_F(StartwachtExe, ClosingTheWindowEndsTheProgramWithoutSaving) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    ASSERT_TRUE(program.Open());
+    ClearFiles();
+    Send(program.Form(), WM_CLOSE);
+    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+    EXPECT_FALSE(ReadFileBytes(SettingsPath()));
+    EXPECT_FALSE(ReadFileBytes(LogPath()));
+}
+
+TEST_F(StartwachtExe, StartedMaximisedTheWindowShowsAtOnceAndTakesTypedAddresses) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    // Arguments are ignored.
+    Startwacht program(SW_SHOWMAXIMIZED, " /egal --was");
+    ASSERT_TRUE(WaitFor([&] { return program.Form() && ::IsWindowVisible(program.Form()); }, 30s));
+    EXPECT_TRUE(::IsZoomed(program.Form()));
+    // The window was shown, so the address is written through.
+    HWND edit = program.Edit1();
+    Send(edit, EM_SETSEL, 0, -1);
+    Type(edit, "x");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "x\r\n11100\r\n");
+    EXPECT_EQ(StartPage(), "x");
+}
+
+TEST_F(StartwachtExe, AStartStoppedByAnUnreadableLogIsReportedAndTheGuardRunsAllTheSame) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    WriteFileBytes(LogPath(), LogFile(2));
+    // Held open without sharing: the program can't read it.
+    HANDLE held = ::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Startwacht program;
+    HWND box = nullptr;
+    const bool shown = WaitFor([&] { return (box = program.MessageBox()) != nullptr; }, 30s);
+    ::CloseHandle(held);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(MessageText(box), "Datei " + LogPath() + " kann nicht geöffnet werden.");
+    CloseMessage(box);
+    ASSERT_TRUE(program.WaitUntilStarted());
+
+    ForeignWrite("about:fremd");
+    EXPECT_TRUE(WaitFor([] { return StartPage() == "about:test"; }, 30s));
+}
+
+TEST_F(StartwachtExe, TheWindowIsLaidOutAsDesignedAtTheScreensResolution) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    ASSERT_TRUE(program.Open());
+    HWND form = program.Form();
+    EXPECT_TRUE(::GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_TOPMOST) << "stays on top";
+
+    const int ppi = [] {
+        HDC screen = ::GetDC(nullptr);
+        const int value = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+        return value;
+    }();
+    const auto scaled = [ppi](int designed) { return ::MulDiv(designed, ppi, 120); };
+    // Left, top, right and bottom as designed, inside the top panel (whose
+    // client area starts at the window's client area).
+    const struct {
+        const char* windowClass;
+        const char* text;
+        int left, top, right, bottom;
+    } designed[] = {
+        {"Button", "Verbergen", 490, 40, 617, 65},
+        {"Button", "Logbuch löschen", 490, 66, 617, 91},
+        {"Button", "Beenden", 490, 92, 617, 117},
+        {"Button", "Startwacht automatisch mit Windows starten", 10, 74, 311, 91},
+        {"Button", "Zugriff melden", 10, 96, 139, 113},
+        {"Button", "Zugriffe loggen", 154, 96, 275, 113},
+    };
+    for (const auto& d : designed) {
+        SCOPED_TRACE(d.text);
+        HWND control = program.Control(d.windowClass, d.text);
+        ASSERT_TRUE(control);
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, scaled(d.left));
+        EXPECT_EQ(r.top, scaled(d.top));
+        EXPECT_EQ(r.right, scaled(d.right));
+        EXPECT_EQ(r.bottom, scaled(d.bottom));
+    }
+    // The window's width is the right edge of "Beenden" plus 20 on every show.
+    RECT window{};
+    ::GetWindowRect(form, &window);
+    EXPECT_EQ(window.right - window.left, scaled(617) + 20);
+    // The log list fills the group box below the panel, which fills the rest.
+    RECT client{};
+    RECT list{};
+    ::GetClientRect(form, &client);
+    ::GetWindowRect(program.TextListBox1(), &list);
+    ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&list), 2);
+    EXPECT_GT(list.top, scaled(157));
+    EXPECT_EQ(list.bottom, client.bottom - 2);
+    EXPECT_EQ(list.right, client.right - 2);
+}
+
+TEST_F(StartwachtExe, TabMovesTheFocusInTheDesignedKeyboardOrder) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+    ASSERT_TRUE(program.Open());
+    const DWORD thread = ::GetWindowThreadProcessId(program.Form(), nullptr);
+    const auto focused = [thread] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(thread, &info);
+        return info.hwndFocus;
+    };
+    const std::vector<HWND> order = {
+        program.TextListBox1(),        program.Edit1(),
+        program.Button("Verbergen"),   program.Button("Beenden"),
+        program.Button("Zugriff melden"), program.Button("Zugriffe loggen"),
+        program.Button("Startwacht automatisch mit Windows starten"),
+        program.Button("Logbuch löschen"), program.SpinEdit1(),
+        program.TextListBox1(),
+    };
+    ASSERT_TRUE(WaitFor([&] { return focused() == order[0]; }, 10s)) << "the first control takes the focus";
+    for (size_t i = 1; i < order.size(); ++i) {
+        SCOPED_TRACE(i);
+        ::PostMessageA(focused(), WM_KEYDOWN, VK_TAB, 1);
+        EXPECT_TRUE(WaitFor([&] { return focused() == order[i]; }, 10s));
+    }
+}
+
+}  // namespace
