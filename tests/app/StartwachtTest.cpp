@@ -392,6 +392,10 @@ TEST_F(StartwachtExe, ARefusedWriteAtBeendenIsReportedAndTheProgramEndsAllTheSam
     HWND box = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (box = program.MessageBox()) != nullptr; }, 30s));
     EXPECT_EQ(MessageText(box), "Ihr System verweigert Schreibzugriffe durch Startwacht!");
+    // Modal to the window, which stays on top: above it, and the window
+    // takes no input meanwhile.
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), program.Form());
+    EXPECT_FALSE(::IsWindowEnabled(program.Form()));
     EXPECT_FALSE(ReadFileBytes(LogPath())) << "the log is not tried once the settings failed";
     CloseMessage(box);
     EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
