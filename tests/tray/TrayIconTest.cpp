@@ -106,6 +106,15 @@ TEST_F(TrayIconTest, WithADoubleClickHandlerAClickWaitsOneDoubleClickTime) {
     EXPECT_EQ(log, (Log{"down L", "click", "up L"}));
 }
 
+TEST_F(TrayIconTest, ADoubleClickBeforeTheDoubleClickHandlerCameSwallowsNoLaterClick) {
+    for (UINT event : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) Post(event);
+    icon->OnDblClick = [this](TObject* sender) { Note(sender, "double"); };
+    log.clear();
+    Post(WM_LBUTTONDOWN);
+    Post(WM_LBUTTONUP);
+    EXPECT_TRUE(WaitFor([&] { return Clicked(); }));
+}
+
 TEST_F(TrayIconTest, DisabledIgnoresTheMouseButNotTheBalloonNotifications) {
     Log menuLog;
     bool menuOpened = false;
