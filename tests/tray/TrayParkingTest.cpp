@@ -79,22 +79,33 @@ TEST_F(TrayParkingTest, MinimisingTheFormRaisesTheEventAndParksInsteadOfMinimisi
     }
 }
 
-TEST_F(TrayParkingTest, WithoutTheEventOrTheSwitchTheFormMinimisesAsUsual) {
-    struct Case {
-        const char* what;
-        bool minimizeToTray;
-        bool withEvent;
-    };
-    for (const Case& c : {Case{"no event", true, false}, Case{"switched off", false, true}}) {
-        icon->SetMinimizeToTray(c.minimizeToTray);
-        if (!c.withEvent) icon->OnMinimizeToTray = nullptr;
-        ShowNormally();
-        ::SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        EXPECT_TRUE(::IsIconic(form->Handle())) << c.what;
-        EXPECT_FALSE(InTray(*icon)) << c.what;
-        EXPECT_EQ(minimizeEvents, 0) << c.what;
-        ::ShowWindow(form->Handle(), SW_RESTORE);
-    }
+TEST_F(TrayParkingTest, WithoutTheEventOrTheSwitchTheMainFormMinimisesTheApplication) {
+    // Without the event the form's request is not taken: the main form's
+    // minimise minimises the application, whose minimised window parks it,
+    // raising no event.
+    icon->OnMinimizeToTray = nullptr;
+    ShowNormally();
+    ::SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    Application->ProcessMessages();
+    ExpectParked("no event");
+    EXPECT_EQ(minimizeEvents, 0);
+
+    // Switched off, the application just minimises: the taskbar button
+    // stays, the form is hidden with it but not minimised itself.
+    icon->SetIconVisible(false);
+    icon->SetMinimizeToTray(false);
+    ::ShowWindow(Application->Handle(), SW_RESTORE);
+    ShowNormally();
+    ::SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(::IsIconic(Application->Handle()));
+    EXPECT_TRUE(::IsWindowVisible(Application->Handle()));
+    EXPECT_FALSE(::IsWindowVisible(form->Handle()));
+    EXPECT_FALSE(::IsIconic(form->Handle()));
+    EXPECT_FALSE(InTray(*icon));
+    EXPECT_EQ(minimizeEvents, 0);
+    ::SendMessageA(Application->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(::IsWindowVisible(form->Handle()));
 }
 
 TEST_F(TrayParkingTest, MinimisingTheApplicationWindowParksWithoutTheEvent) {
