@@ -11,7 +11,6 @@
 //
 //   GuardTimerBench.exe [changes]     (default 200 changes)
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +25,7 @@
 #include "app/StartPage.h"
 #include "framework/Application.h"
 #include "framework/Strings.h"
+#include "tests/support/ProcessCounts.h"
 #include "timer/HiResTimer.h"
 
 namespace {
@@ -36,25 +36,6 @@ constexpr char kMainKey[] = "Software\\Microsoft\\Internet Explorer\\Main";
 constexpr char kValue[] = "Start Page";
 constexpr char kProtected[] = "about:bench-protected";
 constexpr int kMinTicks = 200;
-
-DWORD ThreadCount() {
-    const DWORD self = ::GetCurrentProcessId();
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    DWORD count = 0;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == self) ++count;
-    ::CloseHandle(snapshot);
-    return count;
-}
-
-DWORD HandleCount() {
-    DWORD count = 0;
-    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
-    return count;
-}
 
 std::string ReadValue(HKEY key) {
     char data[512] = {};
@@ -169,8 +150,8 @@ int RunGuard(int changes) {
 
     // Figures at the start are taken once the timer has ticked.
     while (ticks < 1) application.HandleMessage();
-    const DWORD handlesAtStart = HandleCount();
-    const DWORD threadsAtStart = ThreadCount();
+    const DWORD handlesAtStart = sw::test::ProcessHandleCount();
+    const DWORD threadsAtStart = sw::test::ProcessThreadCount();
 
     const std::string results = folder + "\\delays.txt";
     std::string command = '"' + ProgramPath() + "\" --changer " + std::to_string(changes) + " \"" + results + '"';
@@ -189,8 +170,8 @@ int RunGuard(int changes) {
     ::CloseHandle(pi.hProcess);
     while (ticks < kMinTicks) application.HandleMessage();
 
-    const DWORD handlesAtEnd = HandleCount();
-    const DWORD threadsAtEnd = ThreadCount();
+    const DWORD handlesAtEnd = sw::test::ProcessHandleCount();
+    const DWORD threadsAtEnd = sw::test::ProcessThreadCount();
     view.Timer = nullptr;
     timer.reset();
 

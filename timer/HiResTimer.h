@@ -124,7 +124,6 @@ protected:
 
 private:
     friend class THiResTimerThread;
-    friend struct hires::TRun;
 
     void RestartTimer();
     void StopTickThread();
