@@ -1,15 +1,18 @@
-// Runs the guard check twice a second from a console, with the settings of
-// the main window held in plain variables: the guard's working core without
-// its window.
+// Runs the guard from a console, with the settings of the main window held in
+// plain variables: the guard's working core without its window. The
+// high-resolution timer drives it twice a second on the main thread, exactly
+// as it drives the main window's guard.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "BrowserQuery.h"
 #include "Guard.h"
 #include "framework/Application.h"
 #include "framework/StrUtils.h"
+#include "timer/HiResTimer.h"
 
 namespace {
 
@@ -18,6 +21,7 @@ using namespace sw;
 class ConsoleView final : public guard::IGuardView {
 public:
     guard::TGuard* Guard = nullptr;
+    THiResTimer* Timer = nullptr;  // HiResTimer1
 
     std::string AddressText() const override { return address_; }
     void SetAddressText(const std::string& text) override {
@@ -46,22 +50,21 @@ public:
     }
     TStrings& Log() override { return lines_; }
     void LogLinesRemoved() override {}
-    void SetGuardTimer(bool on) override { timer_ = on; }
+    void SetGuardTimer(bool on) override {
+        if (Timer) Timer->SetEnabled(on);
+    }
     void ShowMessage(const std::string& text) override {
         std::string shown = text;
         std::replace(shown.begin(), shown.end(), '\r', '\n');
         std::printf("%s\n", shown.c_str());
         std::fflush(stdout);
     }
-    bool TimerOn() const { return timer_; }
-
 private:
     std::string address_ = "about:blank";
     bool log_ = false;
     bool report_ = false;
     std::string maximum_ = "100";
     TStringList lines_;
-    bool timer_ = false;
 };
 
 }  // namespace
@@ -78,6 +81,19 @@ int main() {
         ConsoleView view;
         guard::TGuard guard(view);
         view.Guard = &guard;
+        // The guard's timer as the main window describes it: created off, so
+        // that loading never starts it; the guard switches it on and off.
+        const std::unique_ptr<THiResTimer> timer(new THiResTimer(nullptr));
+        {
+            TLoadingScope loading;
+            loading.Add(timer.get());
+            timer->SetCallBackMode(cmThread);
+            timer->SetEnabled(false);
+            timer->SetInterval(500);
+            timer->SetOnTimer([&guard](TObject*) { guard.Tick(); });
+            timer->SetWaitForTerminate(true);
+        }
+        view.Timer = timer.get();
         try {
             guard.LoadAtStart();
         } catch (...) {
@@ -87,19 +103,9 @@ int main() {
         std::printf("Startwacht bewacht die Startseite \"%s\".\n", guard.ProtectedUrl.c_str());
         std::fflush(stdout);
         view.SetGuardTimer(true);
-        for (;;) {
-            const DWORD until = ::GetTickCount() + 500;
-            while (static_cast<LONG>(until - ::GetTickCount()) > 0) {
-                application.ProcessMessages();
-                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::max<LONG>(0, until - ::GetTickCount()),
-                                            QS_ALLINPUT);
-            }
-            try {
-                if (view.TimerOn()) guard.Tick();
-            } catch (...) {
-                application.HandleException(nullptr);
-            }
-        }
+        application.Run();
+        view.Timer = nullptr;
+        return 0;
     } catch (...) {
         application.HandleException(nullptr);
         return 1;
