@@ -6,7 +6,7 @@
 #pragma once
 
 #include "Guard.h"
-#include "StandIns.h"
+#include "autostart/AutoRunner.h"
 #include "controls/SpinEdit.h"
 #include "controls/TextListBox.h"
 #include "framework/Button.h"
@@ -16,6 +16,7 @@
 #include "framework/GroupBox.h"
 #include "framework/Label.h"
 #include "framework/Panel.h"
+#include "timer/HiResTimer.h"
 
 namespace sw {
 

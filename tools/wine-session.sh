@@ -92,6 +92,12 @@ wine_session_stop() {
     if [[ -n "${WINE_SESSION_SERVER:-}" ]]; then
         wait "$WINE_SESSION_SERVER" 2>/dev/null || true
     fi
+    # Now and then a service process of the prefix outlives its server; end
+    # whatever still runs with our prefix in its environment, by PID.
+    local pid
+    for pid in $(grep -lsxF "WINEPREFIX=$WINEPREFIX" --null-data /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3); do
+        [[ $pid != $$ ]] && kill -9 "$pid" 2>/dev/null || true
+    done
     if [[ -n "${WINE_SESSION_XVFB:-}" ]]; then
         kill "$WINE_SESSION_XVFB" 2>/dev/null || true
         wait "$WINE_SESSION_XVFB" 2>/dev/null || true

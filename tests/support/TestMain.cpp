@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     application.SetTitle("Startwacht");
     application.OnException = [](sw::TObject*, const std::string& message) {
         std::printf("[central error handler] %s\n", message.c_str());
-        sw::test::ReportedErrors().push_back(message);
+        sw::test::ReportError(message);
     };
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <utility>
 
 #include "framework/Application.h"
@@ -11,6 +12,25 @@ namespace sw::test {
 std::vector<std::string>& ReportedErrors() {
     static std::vector<std::string> errors;
     return errors;
+}
+
+namespace {
+std::mutex reportedErrorsLock;
+}  // namespace
+
+void ReportError(const std::string& message) {
+    std::lock_guard lock(reportedErrorsLock);
+    ReportedErrors().push_back(message);
+}
+
+std::vector<std::string> ReportedErrorsSnapshot() {
+    std::lock_guard lock(reportedErrorsLock);
+    return ReportedErrors();
+}
+
+void ClearReportedErrors() {
+    std::lock_guard lock(reportedErrorsLock);
+    ReportedErrors().clear();
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {

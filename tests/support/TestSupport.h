@@ -12,7 +12,12 @@
 namespace sw::test {
 
 // Errors that reached the application's central handler during the test.
+// The handler may run on other threads (a timer's tick thread): while such a
+// thread may still report, use the locked helpers below.
 std::vector<std::string>& ReportedErrors();
+void ReportError(const std::string& message);
+std::vector<std::string> ReportedErrorsSnapshot();
+void ClearReportedErrors();
 
 // Polls until the condition holds or the deadline passes, pumping messages.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(10));
