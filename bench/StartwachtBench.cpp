@@ -292,6 +292,15 @@ int main() {
         counting = false;
         f.HiResTimer1->SetEnabled(false);
         PrintTick("Idle tick (the value matches)", counts, idleTicks, idleMs);
+        // Of that, the timer's switching off and on around the check.
+        const auto switching = std::chrono::steady_clock::now();
+        for (int i = 0; i < idleTicks; ++i) {
+            f.HiResTimer1->SetEnabled(false);
+            f.HiResTimer1->SetEnabled(true);
+        }
+        f.HiResTimer1->SetEnabled(false);
+        std::printf("  of which the timer  %.3f ms (switched off and on)\n",
+                    Since(switching, std::chrono::steady_clock::now()) / idleTicks);
 
         // Attempts: logging on, reporting off, a log of 100 lines kept at 100.
         f.CheckBox3->SetChecked(false);
