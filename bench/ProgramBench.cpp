@@ -23,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -239,8 +240,10 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
     return TRUE;
 }
 
-// The lines of the program's log list box, read through its window.
-std::vector<std::string> ListBoxLines(DWORD pid) {
+// The lines of the program's log list box, read through its window; nothing
+// when its lines can't be read from another process (Wine 8 answers
+// LB_GETTEXT from another process with the length but without the text).
+std::optional<std::vector<std::string>> ListBoxLines(DWORD pid) {
     std::vector<HWND> tops;
     ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&tops));
     for (HWND top : tops) {
@@ -259,10 +262,14 @@ std::vector<std::string> ListBoxLines(DWORD pid) {
             for (DWORD_PTR i = 0; i < count; ++i) {
                 DWORD_PTR length = 0;
                 ::SendMessageTimeoutA(child, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length);
-                std::string text(length + 1, '\0');
+                // The guard may put a longer line at this place meanwhile,
+                // and the answer is copied into our buffer whole: room to
+                // spare.
+                std::string text(std::max<DWORD_PTR>(length + 1, 1 << 16), '\0');
                 DWORD_PTR copied = 0;
                 ::SendMessageTimeoutA(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000,
                                       &copied);
+                if (copied != length || std::strlen(text.c_str()) != copied) return std::nullopt;
                 text.resize(copied);
                 lines.push_back(text);
             }
@@ -389,11 +396,12 @@ int main(int argc, char** argv) {
         if (n < 0 || n > previous) newestFirst = false;
         previous = n;
     }
-    const bool fileMatchesList = ListBoxLines(program.Id()) == lines;
+    const auto listed = ListBoxLines(program.Id());
+    const char* fileMatchesList = !listed ? "(list not readable from outside)" : *listed == lines ? "yes" : "NO";
     std::printf("hostile writer: %d writes in %d s; value %s %.0f ms after the writer stopped (%.2f periods); "
                 "log %zu lines (maximum %d), newest first: %s, file equals list: %s; program %s\n",
                 written, options.hostileSeconds, held ? "protected" : "NOT protected", holdMs, holdMs / kPeriodMs,
-                lines.size(), kMaximum, newestFirst ? "yes" : "NO", fileMatchesList ? "yes" : "NO",
+                lines.size(), kMaximum, newestFirst ? "yes" : "NO", fileMatchesList,
                 program.Running() ? "running" : "GONE");
 
     ::Sleep(2000);
