@@ -646,6 +646,11 @@ TEST_F(UrlLabelTest, ThePointerOverTheLinkShowsTheHandAndElsewhereTheArrow) {
         POINT p{link->Left() + x, link->Top() + y};
         ::ClientToScreen(window, &p);
         ::SetCursorPos(p.x, p.y);
+        // The pointer's new place reaches GetCursorPos a little later.
+        EXPECT_TRUE(WaitFor([&] {
+            POINT now{};
+            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+        }));
         return ::SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
                               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     };
