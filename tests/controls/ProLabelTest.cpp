@@ -614,9 +614,10 @@ TEST(ProCursors, TheFiveCursorsAreRegisteredWithTheirHotSpots) {
     const struct {
         TCursor number;
         DWORD x, y;
+        bool onThePicture;  // the hot spot is a drawn pixel (a finger tip, the arrow's point)
     } cursors[] = {
-        {crProHandPoint, 6, 0}, {crProSmallHandPoint, 13, 9}, {crProGrabHand, 4, 2},
-        {crProGrabHandArrow, 0, 0}, {crProDragHand, 0, 0},
+        {crProHandPoint, 6, 0, true}, {crProSmallHandPoint, 13, 9, true}, {crProGrabHand, 4, 2, true},
+        {crProGrabHandArrow, 0, 0, true}, {crProDragHand, 0, 0, false},
     };
     std::vector<HCURSOR> seen;
     for (const auto& c : cursors) {
@@ -635,6 +636,12 @@ TEST(ProCursors, TheFiveCursorsAreRegisteredWithTheirHotSpots) {
         ::GetObjectA(mask.Get(), sizeof bm, &bm);
         EXPECT_EQ(bm.bmWidth, 32);
         EXPECT_EQ(bm.bmHeight, 64) << "AND and XOR masks of 32 rows each";
+        if (c.onThePicture) {
+            BYTE bits[4 * 64] = {};  // rows of 32 pixels, the AND mask first
+            ASSERT_EQ(::GetBitmapBits(static_cast<HBITMAP>(mask.Get()), sizeof bits, bits), LONG{sizeof bits});
+            const bool transparent = (bits[c.y * 4 + c.x / 8] >> (7 - c.x % 8)) & 1;
+            EXPECT_FALSE(transparent) << "the hot spot lies on the picture";
+        }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), cursor), 0) << "a picture of its own";
         seen.push_back(cursor);
     }
