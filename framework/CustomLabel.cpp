@@ -160,6 +160,13 @@ void TCustomLabel::TextChanged() {
     Invalidate();
 }
 
+void TCustomLabel::ChangeScale(int m, int d) {
+    TGraphicControl::ChangeScale(m, d);
+    // Scaled bounds are the old caption's; the scaled font's caption may
+    // need a different size (fonts come in steps).
+    AdjustBounds();
+}
+
 void TCustomLabel::FontChanged() {
     TGraphicControl::FontChanged();
     AdjustBounds();

@@ -56,6 +56,7 @@ protected:
 
     void TextChanged() override;
     void FontChanged() override;
+    void ChangeScale(int m, int d) override;
     void Notification(TComponent* component, TOperation operation) override;
 
 private:

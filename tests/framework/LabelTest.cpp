@@ -79,6 +79,20 @@ TEST_F(LabelTest, TheSizeFollowsTheCaptionUnlessAutoSizeIsOff) {
     EXPECT_GE(label->Height(), 3 * lineHeight);
 }
 
+TEST_F(LabelTest, AfterScalingTheSizeIsThatOfTheScaledFont) {
+    // Fonts come in steps: scaled bounds of the old caption are not the
+    // size of the caption in the scaled font.
+    auto* scaled = NewLabel("Startwacht im Netz");
+    scaled->SetParentFont(false);
+    scaled->Font().SetHeight(-13);
+    scaled->ScaleBy(96, 120);
+    auto* fresh = NewLabel("Startwacht im Netz");
+    fresh->SetParentFont(false);
+    fresh->Font().SetHeight(scaled->Font().Height());
+    EXPECT_EQ(scaled->Width(), fresh->Width());
+    EXPECT_EQ(scaled->Height(), fresh->Height());
+}
+
 TEST_F(LabelTest, WhileLoadingTheSizeWaitsForTheEnd) {
     auto* label = new Label(form.get());
     label->SetParent(form.get());
