@@ -649,18 +649,7 @@ TEST(ProCursors, TheFiveCursorsAreRegisteredWithTheirHotSpots) {
 
 TEST_F(UrlLabelTest, ThePointerOverTheLinkShowsTheHandAndElsewhereTheArrow) {
     const HWND window = form->Handle();
-    auto setCursor = [&](int x, int y) {
-        POINT p{link->Left() + x, link->Top() + y};
-        ::ClientToScreen(window, &p);
-        ::SetCursorPos(p.x, p.y);
-        // The pointer's new place reaches GetCursorPos a little later.
-        EXPECT_TRUE(WaitFor([&] {
-            POINT now{};
-            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
-        }));
-        return ::SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
-                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    };
+    auto setCursor = [&](int x, int y) { return PointerAt(window, link->Left() + x, link->Top() + y); };
     ASSERT_TRUE(setCursor(3, 3));
     EXPECT_EQ(::GetCursor(), Screen().Cursors(crProHandPoint));
     setCursor(link->Width() + 40, 3);

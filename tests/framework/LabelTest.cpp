@@ -24,21 +24,6 @@ protected:
         label->SetCaption(caption);
         return label;
     }
-    // Puts the pointer on a client point of a window and asks the window
-    // for the shape, as a move of the mouse does. True when the window
-    // answered itself.
-    static bool PointerAt(HWND window, int x, int y) {
-        POINT p{x, y};
-        ::ClientToScreen(window, &p);
-        ::SetCursorPos(p.x, p.y);
-        // The pointer's new place reaches GetCursorPos a little later.
-        EXPECT_TRUE(WaitFor([&] {
-            POINT now{};
-            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
-        }));
-        return ::SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
-                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)) != 0;
-    }
 };
 
 }  // namespace
