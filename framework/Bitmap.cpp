@@ -114,6 +114,8 @@ void TBitmap::LoadFromResourceName(HINSTANCE instance, const std::string& name) 
 void TBitmap::Assign(const TBitmap& source) {
     if (&source == this) return;
     transparent_ = source.transparent_;
+    fixedTransparentColor_ = source.fixedTransparentColor_;
+    transparentColor_ = source.transparentColor_;
     if (source.Empty()) {
         Take(nullptr);
         Changed();
@@ -124,8 +126,14 @@ void TBitmap::Assign(const TBitmap& source) {
     if (!copy) throw EOutOfResources("Bitmap kann nicht erzeugt werden");
     {
         BitmapDC to(copy);
-        BitmapDC from(source.Handle());
-        ::BitBlt(to.Get(), 0, 0, source.width_, source.height_, from.Get(), 0, 0, SRCCOPY);
+        // A source drawn on through its canvas is still selected there, and a
+        // bitmap can be selected into one context only.
+        if (source.canvas_ && source.canvas_->HandleAllocated()) {
+            ::BitBlt(to.Get(), 0, 0, source.width_, source.height_, source.canvas_->Handle(), 0, 0, SRCCOPY);
+        } else {
+            BitmapDC from(source.Handle());
+            ::BitBlt(to.Get(), 0, 0, source.width_, source.height_, from.Get(), 0, 0, SRCCOPY);
+        }
     }
     Take(copy);
     Changed();
@@ -148,7 +156,18 @@ TColor TBitmap::PixelAt(int x, int y) const {
     return static_cast<TColor>(::GetPixel(dc.Get(), x, y));
 }
 
-TColor TBitmap::TransparentColor() const { return PixelAt(0, height_ - 1); }
+TColor TBitmap::TransparentColor() const {
+    return fixedTransparentColor_ ? transparentColor_ : PixelAt(0, height_ - 1);
+}
+
+void TBitmap::SetTransparentColor(TColor color) {
+    fixedTransparentColor_ = true;
+    transparentColor_ = color;
+}
+
+void TBitmap::ReleaseCanvasHandle() {
+    if (canvas_) canvas_->FreeHandle();
+}
 
 void DrawOpaque(HDC dc, int x, int y, const TBitmap& bitmap, const RECT& source) {
     BitmapDC from(bitmap.Handle());

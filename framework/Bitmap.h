@@ -34,10 +34,16 @@ public:
     // Drawing onto the bitmap.
     TCanvas& Canvas();
 
-    // Glyphs are drawn with their bottom-left pixel's colour left out.
+    // Glyphs are drawn with their bottom-left pixel's colour left out, unless
+    // a fixed transparent colour was set.
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool value) { transparent_ = value; }
     TColor TransparentColor() const;
+    void SetTransparentColor(TColor color);
+
+    // Gives the canvas's device context back, so that the picture can be
+    // selected elsewhere (an image list, another context).
+    void ReleaseCanvasHandle();
     TColor PixelAt(int x, int y) const;
 
     TNotifyEvent OnChange;
@@ -51,6 +57,8 @@ private:
     int width_ = 0;
     int height_ = 0;
     bool transparent_ = false;
+    bool fixedTransparentColor_ = false;
+    TColor transparentColor_ = clNone;
     std::unique_ptr<BitmapCanvas> canvas_;
 };
 

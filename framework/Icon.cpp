@@ -50,4 +50,9 @@ bool TImageList::GetIcon(int index, TIcon& icon) const {
     return true;
 }
 
+bool TImageList::Draw(HDC dc, int x, int y, int index) const {
+    if (!list_ || !dc || index < 0 || index >= Count()) return false;
+    return ::ImageList_Draw(list_, index, dc, x, y, ILD_TRANSPARENT) != FALSE;
+}
+
 }  // namespace sw

@@ -52,6 +52,8 @@ public:
     int AddIcon(HICON icon);
     // Copies an image out as an icon; false for an index out of range.
     bool GetIcon(int index, TIcon& icon) const;
+    // Draws an image onto a device context with its own transparency.
+    bool Draw(HDC dc, int x, int y, int index) const;
 
 private:
     HIMAGELIST list_;

@@ -90,7 +90,11 @@ TSimpleTimer::~TSimpleTimer() {
 bool TSimpleTimer::Start() {
     if (interval_ == 0) return false;
     if (running_) Stop(true);
-    const bool armed = ::SetTimer(TSimpleTimerHandler::Window(), timerId_, interval_, nullptr) != 0;
+    // Without the shared window SetTimer would make a thread timer of another
+    // number, whose ticks no handler sees.
+    const HWND window = TSimpleTimerHandler::Window();
+    if (!window) return false;
+    const bool armed = ::SetTimer(window, timerId_, interval_, nullptr) != 0;
     if (armed) running_ = true;
     return armed;
 }

@@ -1,0 +1,151 @@
+// Helpers for the tray tests: a watch on the shell calls, a look into the
+// notification area, the shell's callbacks, and an icon's pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/Handles.h"
+#include "support/TestSupport.h"
+#include "tray/TrayIcon.h"
+
+namespace sw::test {
+
+// Records every shell call of the tray icons and passes it on to the shell.
+class ShellWatch {
+public:
+    struct Call {
+        DWORD message;
+        NOTIFYICONDATAA record;
+        BOOL result;
+    };
+
+    ShellWatch() {
+        SetShellNotifyIcon([this](DWORD message, NOTIFYICONDATAA& record) {
+            const BOOL result = ShellNotifyIconDirect(message, record);
+            calls.push_back({message, record, result});
+            return result;
+        });
+    }
+    ~ShellWatch() { SetShellNotifyIcon(nullptr); }
+    ShellWatch(const ShellWatch&) = delete;
+    ShellWatch& operator=(const ShellWatch&) = delete;
+
+    std::vector<DWORD> Messages() const {
+        std::vector<DWORD> messages;
+        for (const Call& c : calls) messages.push_back(c.message);
+        return messages;
+    }
+    int Count(DWORD message) const {
+        int n = 0;
+        for (const Call& c : calls) n += c.message == message;
+        return n;
+    }
+
+    std::vector<Call> calls;
+};
+
+// Whether the shell holds an entry for the window and number: only a present
+// entry can be modified.
+inline bool InTray(HWND window, uint32_t id) {
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = TrayRecordSize;
+    probe.hWnd = window;
+    probe.uID = id;
+    return ShellNotifyIconDirect(NIM_MODIFY, probe) != FALSE;
+}
+inline bool InTray(const TTrayIcon& icon) { return InTray(TTrayIconHandler::Window(), icon.TrayId()); }
+
+// Posts one of the shell's callbacks for the icon and lets it arrive.
+inline void PostCallback(uint32_t trayId, UINT event) {
+    ::PostMessageA(TTrayIconHandler::Window(), TrayCallbackMessage, trayId, event);
+    Application->ProcessMessages();
+}
+
+// Pauses while the message loop runs.
+inline void PumpFor(std::chrono::milliseconds span) {
+    WaitFor([] { return false; }, span);
+}
+
+// An icon's 16 x 16 pixels read back: colour and transparency.
+struct IconPixels {
+    std::array<COLORREF, 256> colour{};
+    std::array<bool, 256> transparent{};
+    COLORREF At(int x, int y) const { return colour[static_cast<size_t>(y * 16 + x)]; }
+    bool Clear(int x, int y) const { return transparent[static_cast<size_t>(y * 16 + x)]; }
+};
+
+// The 32-bit top-down pixels of a bitmap, as 0x00BBGGRR.
+inline std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, int width, int height) {
+    std::vector<RGBQUAD> raw(static_cast<size_t>(width * height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    WindowDC screen(nullptr);
+    ::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS);
+    std::vector<COLORREF> pixels;
+    for (const RGBQUAD& q : raw) pixels.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
+    return pixels;
+}
+
+inline IconPixels ReadIcon(HICON icon) {
+    IconPixels pixels;
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info)) {
+        ADD_FAILURE() << "no icon to read";
+        return pixels;
+    }
+    GdiObject colour(info.hbmColor);
+    GdiObject mask(info.hbmMask);
+    const std::vector<COLORREF> c = BitmapPixels(info.hbmColor, 16, 16);
+    const std::vector<COLORREF> m = BitmapPixels(info.hbmMask, 16, 16);
+    for (size_t i = 0; i < 256; ++i) {
+        pixels.colour[i] = c[i];
+        pixels.transparent[i] = m[i] != RGB(0, 0, 0);
+    }
+    return pixels;
+}
+
+// A 16 x 16 icon of one colour (opaque), or with a transparent frame of the
+// given width.
+inline HICON SolidIcon(COLORREF colour, int clearFrame = 0) {
+    WindowDC screen(nullptr);
+    GdiObject image(::CreateCompatibleBitmap(screen.Get(), 16, 16));
+    GdiObject mask(::CreateBitmap(16, 16, 1, 1, nullptr));
+    {
+        MemoryDC dc(::CreateCompatibleDC(nullptr));
+        SelectedObject selected(dc.Get(), image.Get());
+        // Transparent pixels of an icon are black in its colour image.
+        const RECT all{0, 0, 16, 16};
+        ::FillRect(dc.Get(), &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        GdiObject brush(::CreateSolidBrush(colour));
+        const RECT inner{clearFrame, clearFrame, 16 - clearFrame, 16 - clearFrame};
+        ::FillRect(dc.Get(), &inner, static_cast<HBRUSH>(brush.Get()));
+    }
+    {
+        MemoryDC dc(::CreateCompatibleDC(nullptr));
+        SelectedObject selected(dc.Get(), mask.Get());
+        const RECT all{0, 0, 16, 16};
+        ::FillRect(dc.Get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        const RECT inner{clearFrame, clearFrame, 16 - clearFrame, 16 - clearFrame};
+        ::FillRect(dc.Get(), &inner, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    }
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = static_cast<HBITMAP>(image.Get());
+    info.hbmMask = static_cast<HBITMAP>(mask.Get());
+    return ::CreateIconIndirect(&info);
+}
+
+}  // namespace sw::test
