@@ -219,6 +219,18 @@ void TControl::ChangeScale(int m, int d) {
     SetBounds(left, top, width, height);
 }
 
+void TControl::SetCursor(TCursor cursor) {
+    if (cursor == cursor_) return;
+    cursor_ = cursor;
+    // Under the pointer already: the new shape shows without waiting for a move.
+    if (g_mouseControl != this) return;
+    auto* windowed = dynamic_cast<TWinControl*>(this);
+    TWinControl* owner = windowed ? windowed : parent_;
+    if (owner && owner->HandleAllocated())
+        ::SendMessageA(owner->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(owner->Handle()),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+}
+
 LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
     if (auto* windowed = dynamic_cast<TWinControl*>(this); windowed && windowed->HandleAllocated())
         return ::SendMessageA(windowed->Handle(), message, wParam, lParam);
@@ -597,6 +609,15 @@ void TWinControl::WndProc(TMessage& message) {
             DefaultHandler(message);
             return;
         }
+        case WM_SETCURSOR:
+            // Only for the pointer over this window's client area; a child's
+            // request passed up by DefWindowProc goes on unanswered.
+            if (reinterpret_cast<HWND>(message.WParam) == hwnd_ && LOWORD(message.LParam) == HTCLIENT &&
+                ShowCursor()) {
+                message.Result = TRUE;
+                return;
+            }
+            break;
         case WM_CANCELMODE:
             if (TControl* captured = std::exchange(captureControl_, nullptr)) {
                 captured->Perform(WM_CANCELMODE);
@@ -622,6 +643,19 @@ void TWinControl::WndProc(TMessage& message) {
             break;
     }
     TControl::WndProc(message);
+}
+
+bool TWinControl::ShowCursor() {
+    // The shape of the windowless child under the pointer, else this
+    // control's own; crDefault leaves it to the window class.
+    POINT point{};
+    if (!::GetCursorPos(&point) || !::ScreenToClient(hwnd_, &point)) return false;
+    TCursor shape = crDefault;
+    if (TControl* child = ControlAtPos(point)) shape = child->Cursor();
+    if (shape == crDefault) shape = Cursor();
+    if (shape == crDefault) return false;
+    ::SetCursor(Screen().Cursors(shape));
+    return true;
 }
 
 bool TWinControl::DispatchToWindowless(TMessage& message) {

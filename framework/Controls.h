@@ -18,6 +18,7 @@
 #include "Component.h"
 #include "Graphics.h"
 #include "Handles.h"
+#include "Screen.h"
 
 namespace sw {
 
@@ -138,6 +139,11 @@ public:
     unsigned ControlStyle() const { return controlStyle_; }
     unsigned ControlState() const { return controlState_; }
 
+    // The pointer's shape over the control, a number of the screen's cursor
+    // table; crDefault leaves it to the parent and the window class.
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor);
+
     // Scales bounds and (unless inherited from the parent) the font by m/d;
     // forms designed at one resolution are scaled to the screen's with it.
     void ScaleBy(int m, int d) { ChangeScale(m, d); }
@@ -221,6 +227,7 @@ private:
     bool parentColor_ = false;
     unsigned controlStyle_ = csCaptureMouse | csClickEvents | csDoubleClicks;
     unsigned controlState_ = 0;
+    TCursor cursor_ = crDefault;
 };
 
 // What a windowed control's window is made from.
@@ -347,6 +354,7 @@ private:
     TWinControl* FocusRoot();
     void Paint(TMessage& message);
     void EraseBackground(TMessage& message);
+    bool ShowCursor();
 
     WindowHandle handle_;
     HWND hwnd_ = nullptr;  // also while the window is being destroyed

@@ -1,6 +1,8 @@
 // Shows a window with the spin edit and the log list box as the main window
 // holds them, scaled from the 120 dpi design to the screen: the spin edit at
-// 100 with its arrows, the list box with a line wider than the box. Prints
+// 100 with its arrows, the list box with a line wider than the box; beside
+// them the hyperlink label, a raised caption with a shadow and a rotated
+// one. Prints
 // "ready" once the window is shown and ends after the given number of
 // seconds (default 30) or when the window is closed.
 #include <windows.h>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "controls/ProLabel.h"
 #include "controls/SpinEdit.h"
 #include "controls/TextListBox.h"
 #include "framework/Application.h"
@@ -48,6 +51,40 @@ int main(int argc, char** argv) {
         list->Items().Insert(0, "09.12.2026 10:00:05>>Ein Offline-Bösewicht >>Startpage:http://www.eine-sehr-lange-"
                                 "adresse.example/mit/einem/langen/pfad/der/breiter/ist/als/die/liste.html");
         list->Items().Add("09.12.2026 09:59:58>>Ein unbekanntes Subjekt... >>Startpage:about:test");
+
+        auto* link = new TProUrlLabel(&form);
+        link->SetName("ProUrlLabel1");
+        link->SetLeft(96);
+        link->SetTop(20);
+        link->Font().SetName("MS Sans Serif");
+        link->Font().SetHeight(-13);
+        link->Font().SetColor(clRed);
+        link->SetUnvisitedColor(clRed);
+        link->SetCaption("Startwacht im Netz");
+        link->SetURL("http://startwacht.example/");
+        link->SetParent(&form);
+
+        auto* raised = new TProLabel(&form);
+        raised->SetLeft(250);
+        raised->SetTop(10);
+        raised->Font().SetName("Arial");
+        raised->Font().SetHeight(-24);
+        raised->Font().SetStyle(fsBold);
+        raised->Font().SetColor(clNavy);
+        raised->SetShadowStyle(ssRaisedThickShadow);
+        raised->SetCaption("Startwacht");
+        raised->SetParent(&form);
+
+        auto* rotated = new TProLabel(&form);
+        rotated->SetAutoSize(false);
+        rotated->SetBounds(400, 0, 80, 58);
+        rotated->Font().SetName("Arial");
+        rotated->Font().SetHeight(-13);
+        rotated->SetAlignment(taCenter);
+        rotated->SetVerticalAlignment(vaCenter);
+        rotated->SetAngle(30);
+        rotated->SetCaption("Version 2.2");
+        rotated->SetParent(&form);
 
         form.ScaleToScreen();
         form.Show();

@@ -155,6 +155,22 @@ HAND_POINT = [
     ".....XXXXXXXX...",
 ]
 
+# The small pointing hand: the finger tip is the hot spot.
+SMALL_HAND_POINT = [
+    ".....X......",
+    "....XoX.....",
+    "....XoX.....",
+    "....XoXX....",
+    "....XoXoXX..",
+    "..X.XoXoXoX.",
+    ".XoXXoooooX.",
+    ".XooXooooooX",
+    "..XoooooooX.",
+    "...XooooooX.",
+    "....XooooX..",
+    "....XXXXXX..",
+]
+
 GRAB_HAND = [
     "......XX.XX.....",
     "....XXooXooXX...",
@@ -229,7 +245,7 @@ def main():
     write_icon(os.path.join(OUT, "Startwacht.ico"), shield_icon())
     write_icon(os.path.join(OUT, "TrayIcon.ico"), tray_icon())
     write_cursor(os.path.join(OUT, "HandPoint.cur"), HAND_POINT, (6, 0))
-    write_cursor(os.path.join(OUT, "SmallHandPoint.cur"), shifted(HAND_POINT, 8, 9), (13, 9))
+    write_cursor(os.path.join(OUT, "SmallHandPoint.cur"), shifted(SMALL_HAND_POINT, 8, 9), (13, 9))
     write_cursor(os.path.join(OUT, "GrabHand.cur"), shifted(GRAB_HAND, 0, 0), (4, 2))
     write_cursor(os.path.join(OUT, "GrabHandArrow.cur"), beside(ARROW, GRAB_HAND, 12, 6), (0, 0))
     write_cursor(os.path.join(OUT, "DragHand.cur"), DRAG_HAND, (0, 0))

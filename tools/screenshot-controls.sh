@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the controls demo and photographs it under Xvfb: a window with the
-# spin edit (showing 100 with its arrows) and the log list box (a line wider
-# than the box and its horizontal scroll bar). Writes
+# spin edit (showing 100 with its arrows), the log list box (a line wider
+# than the box and its horizontal scroll bar) and the hyperlink label with a
+# shadowed and a rotated caption. Writes
 # build/controls-screenshot.png (the whole virtual desktop) and
 # build/controls-window.png (the window's part of it).
 set -euo pipefail

@@ -2,7 +2,8 @@
 # Installs what building, running and testing Startwacht needs on Debian 12:
 # the MinGW-w64 cross compilers, Wine with 32-bit support, Xvfb and the X
 # tools the GUI tests use, CMake, Ninja and the GoogleTest sources. Installs
-# only what is missing; as root it needs no prompt.
+# only what is missing; as root it needs no prompt. Further packages that
+# one script alone needs may be named as arguments (tools/package.sh: zip nsis).
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
     xvfb x11-utils xdotool imagemagick
     cmake ninja-build googletest locales procps
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

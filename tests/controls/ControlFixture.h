@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,8 @@ protected:
     }
     void TearDown() override {
         form.reset();
+        // The pointer goes back, off where the next test's form appears.
+        if (pointerMoved) ::SetCursorPos(pointerHome.x, pointerHome.y);
         SetBeepHandler(nullptr);
         EXPECT_TRUE(ReportedErrors().empty()) << ReportedErrors().front();
     }
@@ -46,6 +49,36 @@ protected:
         ::SetClipboardData(CF_TEXT, memory);
         ::CloseClipboard();
     }
+    // Puts the pointer on a client point of a window and asks the window for
+    // the pointer's shape, as a move of the mouse does; true when the window
+    // answered itself. The new place reaches GetCursorPos a little later,
+    // and a late motion event of the display may still move the pointer
+    // back: so the place must hold for a moment first.
+    bool PointerAt(HWND window, int x, int y) {
+        if (!pointerMoved) pointerMoved = ::GetCursorPos(&pointerHome) != 0;
+        POINT p{x, y};
+        ::ClientToScreen(window, &p);
+        auto there = [&] {
+            POINT now{};
+            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+        };
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            ::SetCursorPos(p.x, p.y);
+            if (!WaitFor(there)) continue;
+            bool held = true;
+            const auto since = std::chrono::steady_clock::now();
+            WaitFor([&] {
+                held = there();
+                return !held || std::chrono::steady_clock::now() - since >= std::chrono::milliseconds(300);
+            });
+            if (!held) continue;
+            const LRESULT answered = ::SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                                                    MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            if (there()) return answered != 0;
+        }
+        ADD_FAILURE() << "the pointer does not stay at " << p.x << ", " << p.y;
+        return false;
+    }
     static std::string WindowText(HWND window) {
         char buffer[256] = {};
         ::GetWindowTextA(window, buffer, sizeof buffer);
@@ -54,6 +87,8 @@ protected:
 
     std::unique_ptr<TForm> form;
     int beeps = 0;
+    bool pointerMoved = false;
+    POINT pointerHome{};
 };
 
 }  // namespace sw::test
