@@ -6,11 +6,11 @@
 
 #include <string>
 
+#include "Alignment.h"
 #include "Controls.h"
 
 namespace sw {
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 class TCustomLabel : public TGraphicControl {
