@@ -52,9 +52,11 @@ wine_session_start() {
         wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
         # A crash ends the process with a backtrace instead of a dialog.
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-        # A virtual desktop with a taskbar and notification area.
-        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+        # A virtual desktop with a taskbar and notification area: Wine's
+        # explorer shows its shell (start button, taskbar, tray) on the
+        # desktop named "shell".
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
         # Wine's own fonts, so "MS Sans Serif" and the caption buttons render.
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
