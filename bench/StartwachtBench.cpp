@@ -5,7 +5,13 @@
 //   - what one idle tick costs (the value matches): registry calls, file
 //     operations and bytes, window updates and sent messages, and its time;
 //   - the same for one tick that sees an attempt (logging on, reporting
-//     off, offline, so no browser is asked).
+//     off, offline, so no browser is asked);
+//   - a hostile writer: another process rewrites the value 100 times a
+//     second while the guard runs on its own timer; afterwards the log file
+//     is compared with the log list, and the process's handles, threads and
+//     working set before and after are printed.
+//
+//   StartwachtBench.exe [hostile-seconds]      (default 30)
 // The calls are counted by redirecting this program's imports of the
 // Windows functions to counting wrappers. Settings, log and the registry
 // value are put back as they were. Figures only; nothing passes or fails.
@@ -17,9 +23,20 @@
 #include <optional>
 #include <string>
 
+#include <psapi.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
 #include "app/Program.h"
+#include "app/StartPage.h"
 #include "app/Unit1.h"
 #include "framework/Application.h"
+#include "framework/Synchronize.h"
+#include "framework/TextLines.h"
+#include "tests/support/ProcessCounts.h"
 
 using namespace sw;
 
@@ -235,6 +252,39 @@ double ProcessAgeMs() {
     return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
 }
 
+// CPU time of the whole process so far, in milliseconds.
+double ProcessCpuMs() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](FILETIME t) {
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+               10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
+SIZE_T WorkingSetKb() {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    return ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory) ? memory.WorkingSetSize / 1024 : 0;
+}
+
+// The hostile writer, run as a process of its own: a new address 100 times a
+// second for the given time.
+int RunWriter(int seconds) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return 2;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (int n = 0; std::chrono::steady_clock::now() < until; ++n) {
+        const std::string url = "about:hostile-" + std::to_string(n);
+        ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                         static_cast<DWORD>(url.size() + 1));
+        ::Sleep(10);
+    }
+    ::RegCloseKey(key);
+    return 0;
+}
+
 void PrintTick(const char* what, const Counts& c, int ticks, double ms) {
     const double n = ticks;
     std::printf("%s, per tick (%d ticks):\n", what, ticks);
@@ -249,7 +299,9 @@ void PrintTick(const char* what, const Counts& c, int ticks, double ms) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--writer") == 0) return RunWriter(std::atoi(argv[2]));
+    const int hostileSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const auto entered = std::chrono::steady_clock::now();
     const double ageAtEntry = ProcessAgeMs();
     if (!RedirectAll()) {
@@ -286,12 +338,15 @@ int main() {
         const int idleTicks = 2000;
         counts = Counts{};
         counting = true;
+        const double cpuBefore = ProcessCpuMs();
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < idleTicks; ++i) f.HiResTimer1Timer(nullptr);
         const double idleMs = Since(start, std::chrono::steady_clock::now());
+        const double idleCpuMs = ProcessCpuMs() - cpuBefore;
         counting = false;
         f.HiResTimer1->SetEnabled(false);
         PrintTick("Idle tick (the value matches)", counts, idleTicks, idleMs);
+        std::printf("  CPU time           %.3f ms\n", idleCpuMs / idleTicks);
         // Of that, the timer's switching off and on around the check.
         const auto switching = std::chrono::steady_clock::now();
         for (int i = 0; i < idleTicks; ++i) {
@@ -344,6 +399,61 @@ int main() {
                   attemptMs);
         guard.ProtectedUrl = protectedUrl;
         Application->Terminate();
+    });
+    // Third run: the guard on its own timer against a hostile writer.
+    RunStartwacht([&](TForm1& f) {
+        f.CheckBox3->SetChecked(false);
+        f.CheckBox2->SetChecked(true);
+        f.SpinEdit1->SetValue(20);
+        f.Guard().IsOnline = [] { return false; };
+        std::thread([&] {
+            // Figures are taken at the same phase before and after: the
+            // guard idle for two seconds.
+            ::Sleep(2000);
+            DWORD handlesBefore = 0, threadsBefore = 0;
+            SIZE_T memoryBefore = 0;
+            HANDLE process = nullptr;
+            Synchronize([&] {
+                handlesBefore = sw::test::ProcessHandleCount();
+                threadsBefore = sw::test::ProcessThreadCount();
+                memoryBefore = WorkingSetKb();
+                char self[MAX_PATH + 1] = {};
+                ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+                std::string line = "\"" + std::string(self) + "\" --writer " + std::to_string(hostileSeconds);
+                STARTUPINFOA si{};
+                si.cb = sizeof si;
+                PROCESS_INFORMATION pi{};
+                if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+                    std::printf("hostile writer could not start\n");
+                    Application->Terminate();
+                    return;
+                }
+                ::CloseHandle(pi.hThread);
+                process = pi.hProcess;
+            });
+            if (!process) return;
+            ::WaitForSingleObject(process, INFINITE);
+            ::CloseHandle(process);
+            const auto stopped = std::chrono::steady_clock::now();
+            // Within one period the guard has the last word.
+            ::Sleep(600);
+            const double holdMs = Since(stopped, std::chrono::steady_clock::now());
+            ::Sleep(2000);
+            Synchronize([&] {
+                const bool held = f.Guard().ProtectedUrl == guard::ReadStartPage();
+                std::ifstream in(logPath, std::ios::binary);
+                const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                const auto lines = SplitTextLines(file);
+                const bool equal = lines == f.TextListBox1->Items().ToVector();
+                std::printf("Hostile writer (100 writes a second for %d s, maximum 20 log lines):\n", hostileSeconds);
+                std::printf("  value protected %.0f ms after the writer stopped: %s\n", holdMs, held ? "yes" : "NO");
+                std::printf("  log %zu lines, log file equals the list: %s\n", lines.size(), equal ? "yes" : "NO");
+                std::printf("  handles %lu -> %lu, threads %lu -> %lu, working set %lu -> %lu KB\n", handlesBefore,
+                            sw::test::ProcessHandleCount(), threadsBefore, sw::test::ProcessThreadCount(),
+                            static_cast<unsigned long>(memoryBefore), static_cast<unsigned long>(WorkingSetKb()));
+                Application->Terminate();
+            });
+        }).detach();
     });
     Restore(settingsPath, settings);
     RestoreValue(startPage);

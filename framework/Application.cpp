@@ -287,6 +287,12 @@ void TApplication::Run() {
         HandleException(this);
     }
     while (!terminated_) HandleMessage();
+    // The request to end has done its work: a quit message still queued
+    // would end the next message loop of this thread at once (a message box
+    // shown while the windows go, or a later run in the same process).
+    MSG quit;
+    while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 void TApplication::Terminate() {
