@@ -20,6 +20,12 @@ TForm1::~TForm1() {
     OnShow = nullptr;
     for (TButton* button : {Button1, Button2, Button3})
         if (button) button->OnClick = nullptr;
+    for (TMenuItem* item : {Info1, Beenden1})
+        if (item) item->OnClick = nullptr;
+    if (TextTrayIcon1) {
+        TextTrayIcon1->OnClick = nullptr;
+        TextTrayIcon1->OnMinimizeToTray = nullptr;
+    }
     for (TCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
         if (box) box->OnClick = nullptr;
     if (Edit1) Edit1->OnChange = nullptr;
@@ -52,6 +58,11 @@ void TForm1::FormShow(TObject*) {
     SetWidth(Button2->Left() + Button2->Width() + 20);
 }
 
+void TForm1::Button1Click(TObject*) {
+    // Gone only while the session ends.
+    if (TextTrayIcon1) TextTrayIcon1->WithdrawMainWindow();
+}
+
 void TForm1::Button2Click(TObject*) {
     guard_.SaveAllGuarded();
     Application->Terminate();
@@ -71,12 +82,24 @@ void TForm1::SpinEdit1Change(TObject*) { guard_.MaximumChanged(); }
 
 void TForm1::HiResTimer1Timer(TObject*) { guard_.Tick(); }
 
+void TForm1::TextTrayIcon1Click(TObject*) {
+    SetWindowState(wsNormal);
+    SetVisible(true);
+}
+
+void TForm1::Info1Click(TObject* Sender) { TextTrayIcon1Click(Sender); }
+
+void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = Edit1->Text(); }
+
 void TForm1::WMQueryEndSession(TMessage& message) {
     try {
         HiResTimer1->SetEnabled(false);
     } catch (...) {
         // The session ends whatever the timer says; the writes matter more.
     }
+    // The icon leaves the notification area before the files are written.
+    delete TextTrayIcon1;
+    TextTrayIcon1 = nullptr;
     guard_.SaveAllQuietly();
     message.Result = 1;
     Application->Terminate();

@@ -1,12 +1,13 @@
 // The main window: the protected-address edit, the switches, the maximum
-// number of log entries, the log list, the buttons, the guard's timer and
-// the autostart component. Its creation runs the start sequence; its
+// number of log entries, the log list, the buttons, the tray icon with its
+// menu, the hyperlink label, the guard's timer and the autostart component. Its creation runs the start sequence; its
 // handlers turn the user's actions into settings, log and registry writes
 // through the guard.
 #pragma once
 
 #include "Guard.h"
 #include "autostart/AutoRunner.h"
+#include "controls/ProLabel.h"
 #include "controls/SpinEdit.h"
 #include "controls/TextListBox.h"
 #include "framework/Button.h"
@@ -15,8 +16,10 @@
 #include "framework/Forms.h"
 #include "framework/GroupBox.h"
 #include "framework/Label.h"
+#include "framework/Menus.h"
 #include "framework/Panel.h"
 #include "timer/HiResTimer.h"
+#include "tray/TextTrayIcon.h"
 
 namespace sw {
 
@@ -30,7 +33,7 @@ public:
     TPanel* Panel1 = nullptr;
     TLabel* Label1 = nullptr;
     TLabel* Label2 = nullptr;
-    TLabel* ProUrlLabel1 = nullptr;
+    TProUrlLabel* ProUrlLabel1 = nullptr;
     TButton* Button1 = nullptr;
     TButton* Button3 = nullptr;
     TButton* Button2 = nullptr;
@@ -46,10 +49,16 @@ public:
     TTextListBox* TextListBox1 = nullptr;
     THiResTimer* HiResTimer1 = nullptr;
     TAutoRunner* AutoRunner1 = nullptr;
+    TPopupMenu* PopupMenu1 = nullptr;
+    TMenuItem* Info1 = nullptr;
+    TMenuItem* N1 = nullptr;
+    TMenuItem* Beenden1 = nullptr;
+    TTextTrayIcon* TextTrayIcon1 = nullptr;
 
     // Handlers.
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
+    void Button1Click(TObject* Sender);
     void Button2Click(TObject* Sender);
     void Button3Click(TObject* Sender);
     void CheckBox1Click(TObject* Sender);
@@ -58,6 +67,9 @@ public:
     void Edit1Change(TObject* Sender);
     void SpinEdit1Change(TObject* Sender);
     void HiResTimer1Timer(TObject* Sender);
+    void TextTrayIcon1Click(TObject* Sender);
+    void Info1Click(TObject* Sender);
+    void TextTrayIcon1MinimizeToTray(TObject* Sender);
     // The end of the Windows session: saves without asking and ends.
     void WMQueryEndSession(TMessage& message);
 

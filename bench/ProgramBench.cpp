@@ -161,6 +161,8 @@ Figures FiguresOf(HANDLE process, DWORD pid) {
 
 void PrintFigures(const char* title, const Figures& a, const Figures& b) {
     std::printf("%s\n", title);
+    if (a.gdi == 0 && b.gdi == 0 && a.user == 0 && b.user == 0)
+        std::printf("  (GDI and USER objects read 0: GetGuiResources does not count them here)\n");
     std::printf("  %-22s %10s %10s\n", "", "start", "end");
     std::printf("  %-22s %10lu %10lu\n", "handles", a.handles, b.handles);
     std::printf("  %-22s %10lu %10lu\n", "threads", a.threads, b.threads);
@@ -365,9 +367,13 @@ int main(int argc, char** argv) {
     ::Sleep(static_cast<DWORD>(options.idleSeconds * 1000));
     const Figures idleEnd = FiguresOf(program.Handle(), program.Id());
     const double ticks = options.idleSeconds * 1000.0 / kPeriodMs;
-    std::printf("idle: %.2f ms CPU per tick over %.0f ticks (%.3f %% of one core)\n",
-                (idleEnd.cpuMs - idleStart.cpuMs) / ticks, ticks,
-                100.0 * (idleEnd.cpuMs - idleStart.cpuMs) / (options.idleSeconds * 1000.0));
+    if (idleEnd.cpuMs > 0)
+        std::printf("idle: %.2f ms CPU per tick over %.0f ticks (%.3f %% of one core)\n",
+                    (idleEnd.cpuMs - idleStart.cpuMs) / ticks, ticks,
+                    100.0 * (idleEnd.cpuMs - idleStart.cpuMs) / (options.idleSeconds * 1000.0));
+    else
+        std::printf("idle: CPU time of another process not available here (measured in-process by "
+                    "StartwachtBench)\n");
 
     // A hostile writer: a new address 100 times a second.
     const auto hostileStart = Clock::now();

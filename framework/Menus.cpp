@@ -10,6 +10,14 @@ namespace sw {
 
 TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {}
 
+TMenuItem::~TMenuItem() {
+    if (parent_) {
+        auto& siblings = parent_->items_;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+    for (auto* item : items_) item->parent_ = nullptr;
+}
+
 void TMenuItem::SetDefault(bool value) {
     if (value && parent_)
         for (auto* sibling : parent_->items_) sibling->default_ = false;  // at most one per menu

@@ -15,6 +15,8 @@ namespace sw {
 class TMenuItem : public TComponent {
 public:
     explicit TMenuItem(TComponent* owner);
+    // Leaves its parent item's list; its sub-items stay with their owner.
+    ~TMenuItem() override;
 
     const std::string& Caption() const { return caption_; }
     void SetCaption(const std::string& caption) { caption_ = caption; }
@@ -33,7 +35,7 @@ public:
     // Runs the item's click action.
     virtual void Click();
 
-    // Sub-items, owned by this item.
+    // Sub-items, in menu order (their owner is whoever made them).
     void Add(TMenuItem* item);
     int Count() const { return static_cast<int>(items_.size()); }
     TMenuItem* Items(int index) const { return items_[static_cast<size_t>(index)]; }

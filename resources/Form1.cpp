@@ -77,16 +77,19 @@ void ReadForm1(TForm1& f) {
         c.SetCaption("Freeware\r\nVersion 2.2");
         StoredFont(c.Font(), DEFAULT_CHARSET, clBlue, -13, "MS Sans Serif", 0);
     });
-    f.ProUrlLabel1 = Make<TLabel>(loading, f, "ProUrlLabel1", [&](TLabel& c) {
+    f.ProUrlLabel1 = Make<TProUrlLabel>(loading, f, "ProUrlLabel1", [&](TProUrlLabel& c) {
         c.SetParent(f.Panel1);
         c.SetBounds(8, 40, 188, 16);
-        c.SetCaption("Startwacht-Homepage");
+        c.SetCaption("Startwacht im Netz");
         StoredFont(c.Font(), DEFAULT_CHARSET, clRed, -13, "MS Sans Serif", fsUnderline);
+        c.SetURL("http://startwacht.example/");
+        c.SetUnvisitedColor(clRed);
     });
     f.Button1 = Make<TButton>(loading, f, "Button1", [&](TButton& c) {
         c.SetParent(f.Panel1);
         c.SetBounds(490, 40, 127, 25);
         c.SetCaption("Verbergen");
+        c.OnClick = On(f, &TForm1::Button1Click);
     });
     f.Button3 = Make<TButton>(loading, f, "Button3", [&](TButton& c) {
         c.SetParent(f.Panel1);
@@ -177,6 +180,36 @@ void ReadForm1(TForm1& f) {
         c.SetRegLocation(TRegLocation::CurrentUser);
         c.SetAutoRun(false);
         c.SetAppName("Startwacht");
+    });
+    f.PopupMenu1 = Make<TPopupMenu>(loading, f, "PopupMenu1", [](TPopupMenu&) {});
+    f.Info1 = Make<TMenuItem>(loading, f, "Info1", [&](TMenuItem& c) {
+        c.SetCaption("&Info...");
+        c.OnClick = On(f, &TForm1::Info1Click);
+        f.PopupMenu1->Items()->Add(&c);
+    });
+    f.N1 = Make<TMenuItem>(loading, f, "N1", [&](TMenuItem& c) {
+        c.SetCaption("-");
+        f.PopupMenu1->Items()->Add(&c);
+    });
+    f.Beenden1 = Make<TMenuItem>(loading, f, "Beenden1", [&](TMenuItem& c) {
+        c.SetCaption("&Beenden");
+        c.OnClick = On(f, &TForm1::Button2Click);
+        f.PopupMenu1->Items()->Add(&c);
+    });
+    f.TextTrayIcon1 = Make<TTextTrayIcon>(loading, f, "TextTrayIcon1", [&](TTextTrayIcon& c) {
+        c.SetCycleInterval(0);
+        c.SetHint("Startwacht");
+        c.Icon().LoadFromResource("TRAYICON", 16, 16);
+        c.SetIconVisible(true);
+        c.SetIconIndex(0);
+        c.SetPopupMenu(f.PopupMenu1);
+        c.SetMinimizeToTray(true);
+        c.OnClick = On(f, &TForm1::TextTrayIcon1Click);
+        c.OnMinimizeToTray = On(f, &TForm1::TextTrayIcon1MinimizeToTray);
+        c.SetText("IE");
+        StoredFont(c.Font(), DEFAULT_CHARSET, clYellow, -13, "MS Sans Serif", 0);
+        c.SetColor(clBlue);
+        c.SetBorder(true);
     });
 
     loading.Finish();

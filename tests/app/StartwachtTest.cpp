@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FakeBrowserProcess.h"
+#include "StartwachtProcess.h"
 #include "support/TestSupport.h"
 
 using namespace sw::test;
@@ -20,60 +21,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const char* kMainKey = "Software\\Microsoft\\Internet Explorer\\Main";
 constexpr const char* kBrowserReply = "\"file:///C:/Werbung/start.html\",\"Kostenlos!\"";
-
-std::string SettingsPath() { return SystemDir() + "\\spurl.vxd"; }
-std::string LogPath() { return SystemDir() + "\\tburl.vxd"; }
-
-std::string StartPage() {
-    const auto value = ReadRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page");
-    if (!value) return "<missing>";
-    std::string data = value->data;
-    if (!data.empty() && data.back() == '\0') data.pop_back();
-    return data;
-}
-
-void SetStartPage(const std::string& url) {
-    WriteRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page", REG_SZ, url + '\0');
-}
-
-// Another program changes the start page: the reg tool of the system.
-void ForeignWrite(const std::string& url) {
-    ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Start Page\" /d " + url + " /f");
-    ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg add failed";
-}
-
-// A message to another process's window, with a deadline instead of a hang.
-LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    EXPECT_NE(::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 30000, &result), 0)
-        << "no answer to message " << message;
-    return static_cast<LRESULT>(result);
-}
-
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND window) {
-    char text[1024] = {};
-    Send(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-    return TRUE;
-}
-
-std::vector<HWND> Descendants(HWND parent) {
-    std::vector<HWND> found;
-    ::EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
 
 void PutOnClipboard(const std::string& text) {
     ASSERT_TRUE(::OpenClipboard(nullptr));
@@ -104,108 +52,6 @@ std::string DateTimeText(std::time_t moment) {
     return std::string(date) + " " + time;
 }
 
-// Startwacht.exe of this build, as a child process with its windows.
-class Startwacht {
-public:
-    explicit Startwacht(std::optional<WORD> showMode = std::nullopt, const std::string& arguments = "") {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        if (showMode) {
-            si.dwFlags = STARTF_USESHOWWINDOW;
-            si.wShowWindow = *showMode;
-        }
-        PROCESS_INFORMATION pi{};
-        std::string line = "\"" + ProgramDir() + "\\Startwacht.exe\"" + arguments;
-        if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            ::CloseHandle(pi.hThread);
-            process_ = pi.hProcess;
-            id_ = pi.dwProcessId;
-        }
-    }
-    ~Startwacht() {
-        if (!process_) return;
-        if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-            ::TerminateProcess(process_, 1);
-            ::WaitForSingleObject(process_, 10000);
-        }
-        ::CloseHandle(process_);
-    }
-    Startwacht(const Startwacht&) = delete;
-    Startwacht& operator=(const Startwacht&) = delete;
-
-    bool Started() const { return process_ != nullptr; }
-    std::optional<DWORD> ExitCode(std::chrono::milliseconds deadline) {
-        if (::WaitForSingleObject(process_, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) return std::nullopt;
-        DWORD code = 0;
-        ::GetExitCodeProcess(process_, &code);
-        return code;
-    }
-    bool Running() const { return ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
-
-    // A top-level window of the program by class (and caption).
-    HWND TopLevel(const std::string& windowClass, const char* caption = nullptr) const {
-        for (HWND w = ::FindWindowExA(nullptr, nullptr, windowClass.c_str(), caption); w;
-             w = ::FindWindowExA(nullptr, w, windowClass.c_str(), caption)) {
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(w, &owner);
-            if (owner == id_) return w;
-        }
-        return nullptr;
-    }
-    HWND Application() const { return TopLevel("TApplication"); }
-    HWND Form() const { return TopLevel("TForm1"); }
-    // The program's message window ("Startwacht", an OK button).
-    HWND MessageBox() const { return TopLevel("#32770", "Startwacht"); }
-
-    // Waits until the start sequence is done and the application minimised.
-    bool WaitUntilStarted() {
-        return WaitFor([&] { return Application() && Form() && ::IsIconic(Application()); }, 30s);
-    }
-    // Opens the main window as a click on the taskbar button does.
-    bool Open() {
-        Send(Application(), WM_SYSCOMMAND, SC_RESTORE, 0);
-        return WaitFor([&] { return ::IsWindowVisible(Form()); }, 30s);
-    }
-
-    HWND Control(const char* windowClass, const std::string& text) const {
-        for (HWND w : Descendants(Form()))
-            if (_stricmp(ClassOf(w).c_str(), windowClass) == 0 && TextOf(w) == text) return w;
-        return nullptr;
-    }
-    HWND Button(const std::string& caption) const { return Control("Button", caption); }
-    // The address edit and the spin edit's text: both edits, the spin
-    // edit's one multi-line.
-    HWND Edit1() const { return Edit(false); }
-    HWND SpinEdit1() const { return Edit(true); }
-    HWND TextListBox1() const {
-        for (HWND w : Descendants(Form()))
-            if (_stricmp(ClassOf(w).c_str(), "ListBox") == 0) return w;
-        return nullptr;
-    }
-    int LogLines() const { return static_cast<int>(Send(TextListBox1(), LB_GETCOUNT)); }
-
-private:
-    HWND Edit(bool multiLine) const {
-        for (HWND w : Descendants(Form()))
-            if (_stricmp(ClassOf(w).c_str(), "Edit") == 0 &&
-                ((::GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine)
-                return w;
-        return nullptr;
-    }
-
-    HANDLE process_ = nullptr;
-    DWORD id_ = 0;
-};
-
-// The text of a message window, and a click on its OK button.
-std::string MessageText(HWND box) {
-    for (HWND w : Descendants(box))
-        if (_stricmp(ClassOf(w).c_str(), "Static") == 0)
-            if (std::string text = TextOf(w); !text.empty()) return text;
-    return {};
-}
-
-void CloseMessage(HWND box) { ::PostMessageA(box, WM_COMMAND, IDOK, 0); }
 
 std::string LogFile(int lines) {
     std::string file;
@@ -251,7 +97,7 @@ TEST_F(StartwachtExe, AFirstStartProtectsTheCurrentStartPageAndReportsAnAttemptB
     EXPECT_FALSE(ReadFileBytes(LogPath())) << "nothing writes the log at start";
     EXPECT_EQ(program.LogLines(), 0);
     EXPECT_FALSE(::IsWindowVisible(program.Form())) << "the window is stored minimised";
-    EXPECT_TRUE(::IsWindowVisible(program.Application())) << "the minimised application keeps its taskbar button";
+    EXPECT_FALSE(::IsWindowVisible(program.Application())) << "parked in the tray: no taskbar button";
 
     ForeignWrite("about:fremd");
     HWND box = nullptr;

@@ -1,0 +1,311 @@
+// Startwacht as a user meets it: parked in the notification area of Wine's
+// desktop, opened, minimised, hidden and ended with the real mouse. The
+// clicks come from xdotool on the X display that shows the desktop, so they
+// travel the whole way a user's click does (X server, Wine's desktop and
+// taskbar, the shell's callback to the program). The tests find the icon by
+// its picture on the screen and read back the windows, the files and the
+// registry.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "StartwachtProcess.h"
+#include "support/TestSupport.h"
+
+using namespace sw::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The Unix name of a file of the prefix, for the Linux side.
+std::string UnixPath(const std::string& windowsPath) {
+    using UnixFileName = char*(CDECL*)(LPCWSTR);
+    const auto convert = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert) return {};
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(),
+                                                         static_cast<int>(wide.size()))));
+    char* unix = convert(wide.c_str());
+    if (!unix) return {};
+    std::string result = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// Runs xdotool with the arguments and waits until it is done. Wine starts a
+// Linux program without a process handle, so the shell that runs it writes
+// xdotool's exit status into a file last, and that file is awaited.
+bool Xdo(const std::string& arguments) {
+    const std::string done = ProgramDir() + "\\xdotool-done.txt";
+    RemoveFile(done);
+    const std::string unixDone = UnixPath(done);
+    if (unixDone.empty()) return false;
+    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + arguments + "; echo $? >'" + unixDone + "'\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    if (pi.hThread) ::CloseHandle(pi.hThread);
+    if (pi.hProcess) ::CloseHandle(pi.hProcess);
+    std::optional<std::string> status;
+    const bool ended = WaitFor(
+        [&] {
+            status = ReadFileBytes(done);
+            return status && !status->empty() && status->back() == '\n';
+        },
+        20s);
+    RemoveFile(done);
+    return ended && *status == "0\n";
+}
+
+bool ClickAt(POINT at, int button = 1) {
+    // The pointer first, then a moment for the desktop to see it arrive
+    // before the button goes down.
+    return Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " sleep 0.3 click " +
+               std::to_string(button));
+}
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return r;
+}
+
+POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// The taskbar of Wine's desktop (the "shell" desktop of the test session).
+HWND Taskbar() { return ::FindWindowA("Shell_TrayWnd", nullptr); }
+
+// The screen's pixels in a rectangle, as 0x00RRGGBB.
+std::vector<uint32_t> ScreenPixels(const RECT& r) {
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    for (auto& p : pixels) p &= 0xFFFFFF;
+    return pixels;
+}
+
+// The program's icon in the taskbar's notification area: the blue square
+// with the yellow "IE". Its centre, when the taskbar shows it.
+std::optional<POINT> FindTrayIcon() {
+    const RECT bar = WindowRect(Taskbar());
+    const int width = bar.right - bar.left;
+    const std::vector<uint32_t> pixels = ScreenPixels(bar);
+    RECT blue{width, bar.bottom - bar.top, -1, -1};
+    int yellow = 0;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const int x = static_cast<int>(i) % width;
+        const int y = static_cast<int>(i) / width;
+        if (pixels[i] == 0x0000FF) {
+            blue = RECT{std::min<LONG>(blue.left, x), std::min<LONG>(blue.top, y), std::max<LONG>(blue.right, x),
+                        std::max<LONG>(blue.bottom, y)};
+        } else if (pixels[i] == 0xFFFF00) {
+            ++yellow;
+        }
+    }
+    // A 16 x 16 square less its one-pixel frame, with the letters on it.
+    if (blue.right - blue.left < 10 || blue.bottom - blue.top < 10 || yellow < 10) return std::nullopt;
+    return POINT{bar.left + (blue.left + blue.right) / 2, bar.top + (blue.top + blue.bottom) / 2};
+}
+
+BOOL CALLBACK CountButton(HWND child, LPARAM count) {
+    char name[32] = {};
+    ::GetClassNameA(child, name, sizeof name);
+    if (_stricmp(name, "Button") == 0 && ::IsWindowVisible(child)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// The buttons of running programs in the taskbar (its start button aside).
+int TaskbarButtons() {
+    int count = 0;
+    ::EnumChildWindows(Taskbar(), CountButton, reinterpret_cast<LPARAM>(&count));
+    return count - 1;
+}
+
+// The tip that the shell shows over an icon, when one is shown.
+std::string ShownTip() {
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); w;
+         w = ::FindWindowExA(nullptr, w, "tooltips_class32", nullptr)) {
+        // Asked with the message itself: the text of another process's
+        // window as the system keeps it is not the tip's.
+        if (!::IsWindowVisible(w)) continue;
+        char text[256] = {};
+        Send(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        if (text[0]) return text;
+    }
+    return {};
+}
+
+// The title-bar button of a window that answers a hit test with the code.
+std::optional<POINT> CaptionButton(HWND window, LRESULT hit) {
+    const RECT r = WindowRect(window);
+    const int y = r.top + ::GetSystemMetrics(SM_CYFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2;
+    for (int x = r.right - 1; x > r.left; --x)
+        if (Send(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == hit) return POINT{x - 4, y};
+    return std::nullopt;
+}
+
+class TrayUse : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Taskbar()) << "the test session's desktop shows no taskbar";
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        SetStartPage("about:test");
+        ClearFiles();
+        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    }
+    void TearDown() override {
+        // The pointer leaves the taskbar, so no tip is left over.
+        Xdo("mousemove 300 300");
+        ClearFiles();
+        SetStartPage("about:blank");
+    }
+    static void ClearFiles() {
+        for (const std::string& path : {SettingsPath(), LogPath()}) {
+            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            RemoveFile(path);
+        }
+    }
+
+    // Starts the program and waits for its icon.
+    POINT StartParked(Startwacht& program) {
+        EXPECT_TRUE(program.WaitUntilStarted());
+        std::optional<POINT> icon;
+        EXPECT_TRUE(WaitFor([&] { return (icon = FindTrayIcon()).has_value(); }, 30s)) << "no icon in the tray";
+        return icon.value_or(POINT{});
+    }
+
+    static bool Opened(Startwacht& program) {
+        return WaitFor(
+            [&] {
+                return ::IsWindowVisible(program.Form()) && !::IsIconic(program.Form()) &&
+                       ::IsWindowVisible(program.Application());
+            },
+            30s);
+    }
+    static bool Parked(Startwacht& program) {
+        return WaitFor([&] { return !::IsWindowVisible(program.Form()) && !::IsWindowVisible(program.Application()); },
+                       30s);
+    }
+};
+
+TEST_F(TrayUse, AtStartOnlyTheIconShowsWithItsTipAndALeftClickOpensTheWindow) {
+    Startwacht program;
+    const POINT icon = StartParked(program);
+    EXPECT_FALSE(::IsWindowVisible(program.Form()));
+    EXPECT_FALSE(::IsWindowVisible(program.Application()));
+    EXPECT_EQ(TaskbarButtons(), 0);
+
+    // Resting on the icon: the pointer arrives and moves a little.
+    ASSERT_TRUE(Xdo("mousemove " + std::to_string(icon.x - 2) + " " + std::to_string(icon.y) + " sleep 0.2 mousemove " +
+                    std::to_string(icon.x) + " " + std::to_string(icon.y)));
+    EXPECT_TRUE(WaitFor([] { return ShownTip() == "Startwacht"; }, 10s)) << "tip: " << ShownTip();
+
+    ASSERT_TRUE(ClickAt(icon));
+    ASSERT_TRUE(Opened(program));
+    EXPECT_EQ(TaskbarButtons(), 1);
+    EXPECT_TRUE(FindTrayIcon()) << "the icon stays while the window is open";
+}
+
+TEST_F(TrayUse, TheTitleBarsMinimiseButtonParksTheWindowAndTheTypedAddressIsProtected) {
+    Startwacht program;
+    const POINT icon = StartParked(program);
+    ASSERT_TRUE(ClickAt(icon));
+    ASSERT_TRUE(Opened(program));
+
+    // Typed with the keyboard into the address field.
+    ASSERT_TRUE(ClickAt(Centre(WindowRect(program.Edit1()))));
+    ASSERT_TRUE(Xdo("key End shift+Home"));
+    ASSERT_TRUE(Xdo("type --delay 50 neu"));
+    ASSERT_TRUE(WaitFor([&] { return TextOf(program.Edit1()) == "neu"; }, 10s)) << TextOf(program.Edit1());
+
+    const std::optional<POINT> minimise = CaptionButton(program.Form(), HTMINBUTTON);
+    ASSERT_TRUE(minimise);
+    ASSERT_TRUE(ClickAt(*minimise));
+    ASSERT_TRUE(Parked(program));
+    EXPECT_FALSE(::IsIconic(program.Form())) << "parked, not minimised in the ordinary way";
+    EXPECT_EQ(TaskbarButtons(), 0);
+    EXPECT_TRUE(FindTrayIcon());
+
+    ForeignWrite("about:fremd");
+    EXPECT_TRUE(WaitFor([] { return StartPage() == "neu"; }, 10s)) << StartPage();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "neu\r\n10100\r\n");
+}
+
+TEST_F(TrayUse, VerbergenHidesTheWindowAndAClickOnTheIconBringsItBack) {
+    Startwacht program;
+    const POINT icon = StartParked(program);
+    ASSERT_TRUE(ClickAt(icon));
+    ASSERT_TRUE(Opened(program));
+
+    ASSERT_TRUE(ClickAt(Centre(WindowRect(program.Button("Verbergen")))));
+    ASSERT_TRUE(Parked(program));
+    EXPECT_EQ(TaskbarButtons(), 0);
+    EXPECT_TRUE(FindTrayIcon());
+
+    ASSERT_TRUE(ClickAt(icon));
+    ASSERT_TRUE(Opened(program));
+    EXPECT_FALSE(::IsZoomed(program.Form()));
+}
+
+TEST_F(TrayUse, TheRightButtonOpensTheMenuWhoseInfoOpensTheWindowAndWhoseBeendenSavesAndEnds) {
+    WriteFileBytes(LogPath(), "Zeile 1\r\nZeile 2\r\n");
+    Startwacht program;
+    const POINT icon = StartParked(program);
+    ClearFiles();
+
+    HWND menu = nullptr;
+    const auto openMenu = [&] {
+        return ClickAt(icon, 3) &&
+               WaitFor([&] { return (menu = program.TopLevel("#32768")) && ::IsWindowVisible(menu); }, 10s);
+    };
+    ASSERT_TRUE(openMenu());
+    RECT r = WindowRect(menu);
+    // Three rows: an item at the top, a separator in the middle that takes
+    // no click, an item at the bottom.
+    ASSERT_TRUE(ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+    ::Sleep(500);
+    EXPECT_TRUE(::IsWindowVisible(menu)) << "the middle row is a separator";
+    EXPECT_FALSE(::IsWindowVisible(program.Form()));
+
+    // "&Info..." opens the window as a click on the icon does, and nothing else.
+    ASSERT_TRUE(ClickAt(POINT{(r.left + r.right) / 2, r.top + 8}));
+    ASSERT_TRUE(Opened(program));
+    EXPECT_FALSE(program.MessageBox());
+    EXPECT_FALSE(program.TopLevel("#32770"));
+
+    // "&Beenden" writes both files and ends the program.
+    ASSERT_TRUE(openMenu());
+    r = WindowRect(menu);
+    ASSERT_TRUE(ClickAt(POINT{(r.left + r.right) / 2, r.bottom - 8}));
+    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10100\r\n");
+    EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\nZeile 2\r\n");
+    EXPECT_FALSE(FindTrayIcon()) << "the icon leaves with the program";
+}
+
+}  // namespace
