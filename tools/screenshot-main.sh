@@ -1,8 +1,10 @@
 #!/bin/bash
 # Builds Startwacht, starts it under Xvfb in a fresh Wine prefix with a few
-# lines in its log, opens its main window as the taskbar button does and
-# photographs it. Writes build/main-screenshot.png (the whole virtual
-# desktop) and build/main-window.png (the window).
+# lines in its log and photographs what a user sees: the icon in the
+# notification area (enlarged), its menu after a right click, and the main
+# window after a left click on the icon. Writes docs/tray-icon.png,
+# docs/tray-menu.png and docs/main-window.png, and the whole desktop of each
+# step under build/screenshots/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup-debian.sh"
@@ -24,21 +26,58 @@ printf 'about:blank\r\n11100\r\n' >"$sysdir/spurl.vxd"
     printf '09.12.2026 09:59:58>>Ein Offline-B\xf6sewicht >>Startpage:about:test\r\n'
 } >"$sysdir/tburl.vxd"
 
+shots="$root/build/screenshots"
+docs="$root/docs"
+mkdir -p "$shots" "$docs"
 out="$root/build/screenshot-main-session/startwacht.log"
 setsid wine "$root/build/i686/app/Startwacht.exe" </dev/null >"$out" 2>&1 &
 program=$!
+trap 'kill "$program" 2>/dev/null || true; wine_session_stop' EXIT
+
+# The icon: the blue square in the taskbar (the bottom 20 pixel rows).
+icon=""
+for ((i = 0; i < 100; i++)); do
+    import -display "$DISPLAY" -window root "$shots/parked.png"
+    box=$(convert "$shots/parked.png" -crop 1024x20+0+748 +repage -fill black +opaque "rgb(0,0,255)" \
+        -format "%@" info: 2>/dev/null || true)
+    if [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && ((BASH_REMATCH[1] >= 10)); then
+        icon_x=$((BASH_REMATCH[3] + BASH_REMATCH[1] / 2))
+        icon_y=$((748 + BASH_REMATCH[4] + BASH_REMATCH[2] / 2))
+        icon=yes
+        break
+    fi
+    sleep 0.3
+done
+if [[ -z "$icon" ]]; then
+    echo "Das Symbol erschien nicht im Infobereich." >&2
+    exit 1
+fi
+# The right end of the taskbar with the icon, four times enlarged.
+convert "$shots/parked.png" -crop 96x20+928+748 +repage -filter point -resize 400% "$docs/tray-icon.png"
+
+# A right click opens the menu at the pointer, above the taskbar.
+xdotool mousemove "$icon_x" "$icon_y" sleep 0.3 click 3
+sleep 1
+# The pointer goes up onto the first item, as a user's would, which also
+# takes the icon's tip away.
+xdotool mousemove "$((icon_x - 40))" "$((icon_y - 46))"
+sleep 1
+import -display "$DISPLAY" -window root "$shots/menu.png"
+convert "$shots/menu.png" -crop 240x120+784+648 +repage "$docs/tray-menu.png"
+xdotool key Escape
+sleep 0.5
+
+# A left click opens the window.
+xdotool mousemove "$icon_x" "$icon_y" sleep 0.3 click 1
 place=$(wine "$root/build/i686/tools/OpenMainWindow.exe" </dev/null 2>/dev/null | tr -d '\r' | grep '^window' || true)
 if [[ -z "$place" ]]; then
     echo "Das Hauptfenster erschien nicht." >&2
-    kill "$program" 2>/dev/null || true
     exit 1
 fi
 read -r _ left top width height <<<"$place"
 # Let the virtual desktop finish drawing the window.
 sleep 2
-import -display "$DISPLAY" -window root "$root/build/main-screenshot.png"
-import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$root/build/main-window.png"
-echo "Hauptfenster bei $left,$top, $width x $height Pixel"
-kill "$program" 2>/dev/null || true
-wait "$program" 2>/dev/null || true
-echo "Bildschirmfoto: $root/build/main-screenshot.png und $root/build/main-window.png"
+import -display "$DISPLAY" -window root "$shots/opened.png"
+convert "$shots/opened.png" -crop "${width}x${height}+${left}+${top}" +repage "$docs/main-window.png"
+echo "Hauptfenster bei $left,$top, $width x $height Pixel; Symbol bei $icon_x,$icon_y"
+echo "Bilder: $docs/tray-icon.png, $docs/tray-menu.png, $docs/main-window.png"

@@ -166,29 +166,74 @@ TEST_F(AutoRunner, TheNameIsFixedOnceLoaded) {
     EXPECT_FALSE(ReadRawValue(HKEY_CURRENT_USER, kRunKey, "EinAndererName").has_value());
 }
 
-TEST_F(AutoRunner, AMissingRunKeyIsNeitherCreatedNorReported) {
-    // Keep what the user's Run key holds, then take the key away.
-    std::vector<std::pair<std::string, RawValue>> kept;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char name[16384];
-        for (DWORD i = 0;; ++i) {
-            DWORD length = sizeof name;
-            if (::RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            if (auto value = ReadRawValue(HKEY_CURRENT_USER, kRunKey, name)) kept.emplace_back(name, *value);
+// What a hive's Run key holds, kept while the key is taken away and put back
+// when the object goes.
+class MissingRunKey {
+public:
+    explicit MissingRunKey(HKEY hive) : hive_(hive) {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExA(hive, kRunKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            char name[16384];
+            for (DWORD i = 0;; ++i) {
+                DWORD length = sizeof name;
+                if (::RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+                if (auto value = ReadRawValue(hive, kRunKey, name)) kept_.emplace_back(name, *value);
+            }
+            ::RegCloseKey(key);
         }
-        ::RegCloseKey(key);
+        DeleteKeyTree(hive, kRunKey);
     }
-    DeleteKeyTree(HKEY_CURRENT_USER, kRunKey);
+    ~MissingRunKey() {
+        EnsureKey(hive_, kRunKey);
+        for (const auto& [name, value] : kept_) WriteRawValue(hive_, kRunKey, name, value.type, value.data);
+    }
+    MissingRunKey(const MissingRunKey&) = delete;
+    MissingRunKey& operator=(const MissingRunKey&) = delete;
 
-    auto runner = Load();
-    runner->SetAutoRun(true);  // nothing can be written, and nobody is told
-    EXPECT_TRUE(runner->AutoRun());
-    EXPECT_NE(::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_FALSE(Get(HKEY_LOCAL_MACHINE).has_value());
+private:
+    HKEY hive_;
+    std::vector<std::pair<std::string, RawValue>> kept_;
+};
 
-    EnsureKey(HKEY_CURRENT_USER, kRunKey);
-    for (const auto& [name, value] : kept) WriteRawValue(HKEY_CURRENT_USER, kRunKey, name, value.type, value.data);
+bool KeyExists(HKEY hive) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(hive, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+TEST_F(AutoRunner, AMissingRunKeyIsNeitherCreatedNorReported) {
+    const struct {
+        const char* missing;
+        bool userKey, machineKey;
+    } cases[] = {
+        {"the user's", false, true},
+        {"the machine's", true, false},
+        {"both", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.missing);
+        std::optional<MissingRunKey> user, machine;
+        if (!c.userKey) user.emplace(HKEY_CURRENT_USER);
+        if (!c.machineKey) machine.emplace(HKEY_LOCAL_MACHINE);
+
+        for (const TRegLocation location : {TRegLocation::CurrentUser, TRegLocation::LocalMachine}) {
+            const HKEY own = location == TRegLocation::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+            const bool ownKey = location == TRegLocation::CurrentUser ? c.userKey : c.machineKey;
+            auto runner = Load(location);
+            EXPECT_FALSE(runner->AutoRun()) << "nothing to read back";
+            // Switched on and off again: written where the key is, nothing
+            // created where it isn't, and nobody is told.
+            runner->SetAutoRun(true);
+            EXPECT_TRUE(runner->AutoRun());
+            if (ownKey) ExpectValue(Get(own), RunValueData(ProgramPath()));
+            runner->SetAutoRun(false);
+            EXPECT_FALSE(Get(own).has_value());
+            EXPECT_EQ(KeyExists(HKEY_CURRENT_USER), c.userKey);
+            EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE), c.machineKey);
+        }
+        EXPECT_TRUE(ReportedErrorsSnapshot().empty());
+    }
 }
 
 TEST(AutoRunValue, APathWithBlanksIsQuoted) {
