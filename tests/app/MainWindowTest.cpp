@@ -33,8 +33,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFiles) {
     LRESULT answer = -1;
     const int exitCode = RunStartwacht([&](TForm1& form) {
         calls.clear();
-        RemoveFile(SettingsPath());
-        RemoveFile(LogPath());
+        ClearStartwachtFiles();
         answer = ::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, 0);
         EXPECT_EQ(form.TextTrayIcon1, nullptr);
     });
@@ -45,8 +44,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFiles) {
     EXPECT_EQ(calls, std::vector<std::string>{"delete without files"}) << "once, and before the writes";
     EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
     EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
-    RemoveFile(SettingsPath());
-    RemoveFile(LogPath());
+    ClearStartwachtFiles();
     SetStartPage("about:blank");
 }
 

@@ -22,6 +22,14 @@ constexpr const char* kMainKey = "Software\\Microsoft\\Internet Explorer\\Main";
 inline std::string SettingsPath() { return SystemDir() + "\\spurl.vxd"; }
 inline std::string LogPath() { return SystemDir() + "\\tburl.vxd"; }
 
+// Both files gone, also when a test left them read-only.
+inline void ClearStartwachtFiles() {
+    for (const std::string& path : {SettingsPath(), LogPath()}) {
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveFile(path);
+    }
+}
+
 inline std::string StartPage() {
     const auto value = ReadRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page");
     if (!value) return "<missing>";

@@ -70,12 +70,7 @@ protected:
         ClearFiles();
         SetStartPage("about:blank");
     }
-    static void ClearFiles() {
-        for (const std::string& path : {SettingsPath(), LogPath()}) {
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            RemoveFile(path);
-        }
-    }
+    static void ClearFiles() { ClearStartwachtFiles(); }
     static void Type(HWND window, const std::string& text) {
         for (char c : text) Send(window, WM_CHAR, static_cast<unsigned char>(c), 1);
     }

@@ -81,49 +81,21 @@ POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bo
 // The taskbar of Wine's desktop (the "shell" desktop of the test session).
 HWND Taskbar() { return ::FindWindowA("Shell_TrayWnd", nullptr); }
 
-// The screen's pixels in a rectangle, as 0x00RRGGBB.
-std::vector<uint32_t> ScreenPixels(const RECT& r) {
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    ::GdiFlush();
-    memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    for (auto& p : pixels) p &= 0xFFFFFF;
-    return pixels;
-}
-
 // The program's icon in the taskbar's notification area: the blue square
 // with the yellow "IE". Its centre, when the taskbar shows it.
 std::optional<POINT> FindTrayIcon() {
     const RECT bar = WindowRect(Taskbar());
     const int width = bar.right - bar.left;
-    const std::vector<uint32_t> pixels = ScreenPixels(bar);
+    const std::vector<COLORREF> pixels = ScreenPixels(bar);
     RECT blue{width, bar.bottom - bar.top, -1, -1};
     int yellow = 0;
     for (size_t i = 0; i < pixels.size(); ++i) {
         const int x = static_cast<int>(i) % width;
         const int y = static_cast<int>(i) / width;
-        if (pixels[i] == 0x0000FF) {
+        if (pixels[i] == RGB(0, 0, 255)) {
             blue = RECT{std::min<LONG>(blue.left, x), std::min<LONG>(blue.top, y), std::max<LONG>(blue.right, x),
                         std::max<LONG>(blue.bottom, y)};
-        } else if (pixels[i] == 0xFFFF00) {
+        } else if (pixels[i] == RGB(255, 255, 0)) {
             ++yellow;
         }
     }
@@ -175,20 +147,14 @@ protected:
         ASSERT_TRUE(Taskbar()) << "the test session's desktop shows no taskbar";
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
-        ClearFiles();
+        ClearStartwachtFiles();
         WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
     }
     void TearDown() override {
         // The pointer leaves the taskbar, so no tip is left over.
         Xdo("mousemove 300 300");
-        ClearFiles();
+        ClearStartwachtFiles();
         SetStartPage("about:blank");
-    }
-    static void ClearFiles() {
-        for (const std::string& path : {SettingsPath(), LogPath()}) {
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            RemoveFile(path);
-        }
     }
 
     // Starts the program and waits for its icon.
@@ -276,7 +242,7 @@ TEST_F(TrayUse, TheRightButtonOpensTheMenuWhoseInfoOpensTheWindowAndWhoseBeenden
     WriteFileBytes(LogPath(), "Zeile 1\r\nZeile 2\r\n");
     Startwacht program;
     const POINT icon = StartParked(program);
-    ClearFiles();
+    ClearStartwachtFiles();
 
     HWND menu = nullptr;
     const auto openMenu = [&] {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "framework/Application.h"
+#include "framework/Handles.h"
 
 namespace sw::test {
 
@@ -173,6 +174,37 @@ void ChildProcess::Kill() {
     }
     ::CloseHandle(process_);
     process_ = nullptr;
+}
+
+std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, int width, int height) {
+    std::vector<RGBQUAD> raw(static_cast<size_t>(width * height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    WindowDC screen(nullptr);
+    ::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS);
+    std::vector<COLORREF> pixels;
+    pixels.reserve(raw.size());
+    for (const RGBQUAD& q : raw) pixels.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
+    return pixels;
+}
+
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    WindowDC screen(nullptr);
+    GdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
+    {
+        MemoryDC memory(::CreateCompatibleDC(screen.Get()));
+        const HGDIOBJ old = ::SelectObject(memory.Get(), bitmap.Get());
+        ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), area.left, area.top, SRCCOPY);
+        ::SelectObject(memory.Get(), old);
+    }
+    return BitmapPixels(static_cast<HBITMAP>(bitmap.Get()), width, height);
 }
 
 }  // namespace sw::test

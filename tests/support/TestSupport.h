@@ -33,6 +33,11 @@ void RemoveFile(const std::string& path);
 // The directory of the running test program.
 std::string ProgramDir();
 
+// The 32-bit top-down pixels of a bitmap, as 0x00BBGGRR.
+std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, int width, int height);
+// The screen's pixels in a rectangle, the same way.
+std::vector<COLORREF> ScreenPixels(const RECT& area);
+
 // A registry value of HKEY_CURRENT_USER or another hive, read raw.
 struct RawValue {
     DWORD type = REG_NONE;

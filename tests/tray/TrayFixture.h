@@ -82,23 +82,6 @@ struct IconPixels {
     bool Clear(int x, int y) const { return transparent[static_cast<size_t>(y * 16 + x)]; }
 };
 
-// The 32-bit top-down pixels of a bitmap, as 0x00BBGGRR.
-inline std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, int width, int height) {
-    std::vector<RGBQUAD> raw(static_cast<size_t>(width * height));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    WindowDC screen(nullptr);
-    ::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS);
-    std::vector<COLORREF> pixels;
-    for (const RGBQUAD& q : raw) pixels.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
-    return pixels;
-}
-
 inline IconPixels ReadIcon(HICON icon) {
     IconPixels pixels;
     ICONINFO info{};
