@@ -1,8 +1,8 @@
 // The main window: the protected-address edit, the switches, the maximum
 // number of log entries, the log list, the buttons, the tray icon with its
-// menu, the hyperlink label, the guard's timer and the autostart component. Its creation runs the start sequence; its
-// handlers turn the user's actions into settings, log and registry writes
-// through the guard.
+// menu, the hyperlink label, the guard's timer and the autostart component.
+// Its creation runs the start sequence; its handlers turn the user's actions
+// into settings, log and registry writes through the guard.
 #pragma once
 
 #include "Guard.h"
