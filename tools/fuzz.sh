@@ -7,6 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-200000}
+"$root/tools/setup-debian.sh" clang
 build="$root/build/fuzz"
 CC=clang CXX=clang++ cmake -G Ninja -S "$root" -B "$build" -DSW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" >/dev/null
