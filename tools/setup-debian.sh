@@ -1,16 +1,17 @@
 #!/bin/bash
 # Installs what building, running and testing Startwacht needs on Debian 12:
-# the MinGW-w64 cross compilers, Wine with 32-bit support, Xvfb and the X
-# tools the GUI tests use, CMake, Ninja and the GoogleTest sources. Installs
-# only what is missing; as root it needs no prompt. Further packages that
-# one script alone needs may be named as arguments (tools/package.sh: zip nsis).
+# the MinGW-w64 cross compilers, g++ for the native sanitizer build, Wine
+# with 32-bit support, Xvfb and the X tools the GUI tests use, CMake, Ninja
+# and the GoogleTest sources. Installs only what is missing; as root it needs
+# no prompt. Further packages that one script alone needs may be named as
+# arguments (tools/package.sh: zip nsis).
 set -euo pipefail
 
 packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386 fonts-wine
     xvfb x11-utils xdotool imagemagick
-    cmake ninja-build googletest locales procps
+    cmake ninja-build g++ googletest locales procps
 )
 packages+=("$@")
 
