@@ -1,8 +1,9 @@
 #!/bin/bash
 # Builds Startwacht and runs it under Wine: on the user's display when there
-# is one, otherwise headless under Xvfb. It starts minimised; its window
-# opens from the minimised "Startwacht" on the Wine desktop. The Wine prefix lives in
-# build/run-session and is kept between runs, so settings and log survive.
+# is one, otherwise headless under Xvfb. It starts in the notification area
+# of Wine's desktop: a click on the "IE" icon opens its window. The Wine
+# prefix lives in build/run-session and is kept between runs, so settings and
+# log survive.
 # Each restored attempt is printed as the log file gains it. Ctrl-C ends it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

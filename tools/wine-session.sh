@@ -33,7 +33,9 @@ wine_session_start() {
 
     if [[ -z "${DISPLAY:-}" ]]; then
         rm -f "$dir/display"
-        setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+        # Without the prefix in its environment: the final sweep of the
+        # prefix's processes is not meant for the X server.
+        setsid env -u WINEPREFIX Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
         WINE_SESSION_XVFB=$!
         local i
         for ((i = 0; i < 100; i++)); do
