@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "BrowserQuery.h"
 #include "GuardTexts.h"
@@ -161,9 +163,20 @@ bool TGuard::TrimLog() {
     // Removing from the bottom leaves the same newest lines as removing the
     // first line past the maximum again and again, without moving the rest.
     // One update bracket: a list on screen redraws and re-measures once.
+    // When most of the lines go, the few that stay are put in anew instead:
+    // each line of a list on screen costs the same to add as to delete, and
+    // a long log read at start may hold a hundred times the maximum.
     {
         TStringsUpdate update(log);
-        for (int index = count - 1; index >= count - excess; --index) log.Delete(index);
+        const int keep = count - excess;
+        if (excess > keep) {
+            std::vector<std::string> kept;
+            kept.reserve(static_cast<size_t>(keep));
+            for (int index = 0; index < keep; ++index) kept.push_back(log.Get(index));
+            log.Assign(kept);
+        } else {
+            for (int index = count - 1; index >= keep; --index) log.Delete(index);
+        }
     }
     view_.LogLinesRemoved();
     return true;

@@ -94,6 +94,11 @@ struct Figures {
     DWORD threads = 0;
     DWORD gdi = 0;
     DWORD user = 0;
+    // Where the system keeps no count of GDI and USER objects per process
+    // (GetGuiResources reads 0 under Wine): the entries of the process's GDI
+    // handle table, and the windows of the process.
+    const char* gdiSource = "GetGuiResources";
+    const char* userSource = "GetGuiResources";
     SIZE_T workingSetKb = 0;
     double cpuMs = 0;
 };
@@ -140,12 +145,92 @@ DWORD ThreadsOf(DWORD pid) {
     return count;
 }
 
+// The used entries of another process's GDI handle table, which the system
+// keeps in the process's own memory and names in its process environment
+// block; nullopt when the table can't be reached. The layout read here is
+// Wine's: 24-byte entries, 65536 of them, a non-zero type marking a used one.
+// Only the 64-bit build's block names the table there.
+std::optional<DWORD> GdiTableEntriesOf(HANDLE process) {
+    if (sizeof(void*) != 8) return std::nullopt;
+    struct BasicInformation {
+        LONG_PTR ExitStatus;
+        PVOID PebBaseAddress;
+        ULONG_PTR AffinityMask;
+        LONG_PTR BasePriority;
+        ULONG_PTR UniqueProcessId;
+        ULONG_PTR InheritedFromUniqueProcessId;
+    };
+    struct TableEntry {
+        uint64_t Object;
+        uint32_t Owner;
+        uint16_t Unique;
+        uint8_t Type;
+        uint8_t Flags;
+        uint64_t UserPointer;
+    };
+    static_assert(sizeof(TableEntry) == 24);
+    using Query = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    static const bool wine = ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    if (!query || !wine) return std::nullopt;
+    BasicInformation basic{};
+    ULONG length = 0;
+    if (query(process, 0, &basic, sizeof basic, &length) != 0 || !basic.PebBaseAddress) return std::nullopt;
+    uint64_t table = 0;
+    SIZE_T read = 0;
+    if (!::ReadProcessMemory(process, static_cast<const char*>(basic.PebBaseAddress) + 0xF8, &table, sizeof table,
+                             &read) ||
+        read != sizeof table || !table)
+        return std::nullopt;
+    std::vector<TableEntry> entries(0x10000);
+    if (!::ReadProcessMemory(process, reinterpret_cast<const void*>(table), entries.data(),
+                             entries.size() * sizeof(TableEntry), &read) ||
+        read != entries.size() * sizeof(TableEntry))
+        return std::nullopt;
+    return static_cast<DWORD>(
+        std::count_if(entries.begin(), entries.end(), [](const TableEntry& e) { return e.Type != 0; }));
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
+void CountWindow(HWND window, DWORD& count) {
+    ++count;
+    ::EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&count));
+}
+
+// The windows of a process: its top-level and message-only windows with all
+// their children.
+DWORD WindowsOf(DWORD pid) {
+    DWORD count = 0;
+    for (HWND parent : {static_cast<HWND>(nullptr), HWND_MESSAGE})
+        for (HWND w = ::FindWindowExA(parent, nullptr, nullptr, nullptr); w;
+             w = ::FindWindowExA(parent, w, nullptr, nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner == pid) CountWindow(w, count);
+        }
+    return count;
+}
+
 Figures FiguresOf(HANDLE process, DWORD pid) {
     Figures f;
     f.handles = HandlesOf(pid);
     f.threads = ThreadsOf(pid);
     f.gdi = ::GetGuiResources(process, GR_GDIOBJECTS);
     f.user = ::GetGuiResources(process, GR_USEROBJECTS);
+    if (f.gdi == 0) {
+        const std::optional<DWORD> entries = GdiTableEntriesOf(process);
+        f.gdi = entries.value_or(0);
+        f.gdiSource = entries ? "the process's GDI handle table" : "nothing: not readable in this build";
+    }
+    if (f.user == 0) {
+        f.user = WindowsOf(pid);
+        f.userSource = "windows only";
+    }
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     if (::GetProcessMemoryInfo(process, &memory, sizeof memory)) f.workingSetKb = memory.WorkingSetSize / 1024;
@@ -161,13 +246,11 @@ Figures FiguresOf(HANDLE process, DWORD pid) {
 
 void PrintFigures(const char* title, const Figures& a, const Figures& b) {
     std::printf("%s\n", title);
-    if (a.gdi == 0 && b.gdi == 0 && a.user == 0 && b.user == 0)
-        std::printf("  (GDI and USER objects read 0: GetGuiResources does not count them here)\n");
     std::printf("  %-22s %10s %10s\n", "", "start", "end");
     std::printf("  %-22s %10lu %10lu\n", "handles", a.handles, b.handles);
     std::printf("  %-22s %10lu %10lu\n", "threads", a.threads, b.threads);
-    std::printf("  %-22s %10lu %10lu\n", "GDI objects", a.gdi, b.gdi);
-    std::printf("  %-22s %10lu %10lu\n", "USER objects", a.user, b.user);
+    std::printf("  %-22s %10lu %10lu   (counted by %s)\n", "GDI objects", a.gdi, b.gdi, b.gdiSource);
+    std::printf("  %-22s %10lu %10lu   (counted by %s)\n", "USER objects", a.user, b.user, b.userSource);
     std::printf("  %-22s %10lu %10lu\n", "working set (KB)", static_cast<unsigned long>(a.workingSetKb),
                 static_cast<unsigned long>(b.workingSetKb));
 }
@@ -326,11 +409,25 @@ int main(int argc, char** argv) {
         const double gapMs = options.soakSeconds * 1000.0 / std::max(1, options.soakAttempts);
         int done = 0;
         int lost = 0;
+        // A row of figures after every quarter of the attempts: growth shows
+        // as a rising column, a cache filled once as a single step.
+        std::printf("soak progress     %8s %8s %8s %8s %10s\n", "attempts", "handles", "threads", "GDI", "WS (KB)");
+        const auto row = [&](int attempts, const Figures& f) {
+            std::printf("                  %8d %8lu %8lu %8lu %10lu\n", attempts, f.handles, f.threads, f.gdi,
+                        static_cast<unsigned long>(f.workingSetKb));
+            std::fflush(stdout);
+        };
+        row(0, before);
+        const int quarter = std::max(1, options.soakAttempts / 4);
         while (done < options.soakAttempts && program.Running()) {
             const double wait = gapMs * std::uniform_real_distribution<double>(0.5, 1.5)(random);
             ::Sleep(static_cast<DWORD>(wait));
             if (OneRestoration(key, "about:soak-" + std::to_string(done)) < 0) ++lost;
             ++done;
+            if (done % quarter == 0 && done < options.soakAttempts) {
+                ::Sleep(1000);
+                row(done, FiguresOf(program.Handle(), program.Id()));
+            }
         }
         while (MsSince(start) < options.soakSeconds * 1000.0 && program.Running()) ::Sleep(1000);
         ::Sleep(1000);

@@ -30,8 +30,10 @@ TTextListBox::TTextListBox(TComponent* owner) : TCustomListBox(owner), canvas_(*
 
 TTextListBox::~TTextListBox() { canvas_.FreeHandle(); }
 
-int32_t TTextListBox::ItemTextWidth(int index) {
-    const std::string text = Items().Get(index) + "x";
+int32_t TTextListBox::ItemTextWidth(int index) { return LineWidth(Items().Get(index)); }
+
+int32_t TTextListBox::LineWidth(const std::string& line) {
+    const std::string text = line + "x";
     HDC dc = canvas_.Handle();
     if (!dc) return 0;
     if (TabWidth() <= 0) return canvas_.TextWidth(text);
@@ -52,6 +54,7 @@ void TTextListBox::RecountWidestItem() {
     const int count = Items().Count();
     for (int i = 0; i < count; ++i) widestItemWidth_ = std::max(widestItemWidth_, ItemTextWidth(i));
     recountPending_ = false;
+    extentPending_ = false;
     ApplyHorizontalExtent();
 }
 
@@ -71,21 +74,27 @@ void TTextListBox::WndProc(TMessage& message) {
             // A refused line (LB_ERR, LB_ERRSPACE) leaves the extent as it is;
             // the caller hears of the refusal through the result.
             if (index < 0) return;
+            // The line just stored is the one handed in: measured from there,
+            // without asking the list for it again.
             CanvasScope scope(canvas_, updating_);
-            widestItemWidth_ = std::max(widestItemWidth_, ItemTextWidth(index));
-            ApplyHorizontalExtent();
+            const auto* line = reinterpret_cast<const char*>(message.LParam);
+            widestItemWidth_ = std::max(widestItemWidth_, line ? LineWidth(line) : ItemTextWidth(index));
+            if (updating_)
+                extentPending_ = true;
+            else
+                ApplyHorizontalExtent();
             return;
         }
         case LB_DELETESTRING: {
-            const auto index = static_cast<int>(message.WParam);
-            const int count = static_cast<int>(::SendMessageA(Handle(), LB_GETCOUNT, 0, 0));
-            if (index < 0 || index >= count) {
-                TCustomListBox::WndProc(message);
-                return;
-            }
             if (recountPending_) {
                 // A recount follows at the bracket's end anyway; no need to
                 // measure what goes now.
+                TCustomListBox::WndProc(message);
+                return;
+            }
+            const auto index = static_cast<int>(message.WParam);
+            const int count = static_cast<int>(::SendMessageA(Handle(), LB_GETCOUNT, 0, 0));
+            if (index < 0 || index >= count) {
                 TCustomListBox::WndProc(message);
                 return;
             }
@@ -109,6 +118,7 @@ void TTextListBox::WndProc(TMessage& message) {
         case LB_RESETCONTENT:
             widestItemWidth_ = 0;
             recountPending_ = false;
+            extentPending_ = false;
             ApplyHorizontalExtent();
             ScrollToLeftEdge();
             TCustomListBox::WndProc(message);
@@ -121,7 +131,11 @@ void TTextListBox::WndProc(TMessage& message) {
 void TTextListBox::ItemsUpdating(bool updating) {
     updating_ = updating;
     if (!updating) {
-        if (recountPending_ && HandleAllocated()) RecountWidestItem();
+        if (recountPending_ && HandleAllocated())
+            RecountWidestItem();
+        else if (extentPending_)
+            ApplyHorizontalExtent();
+        extentPending_ = false;
         canvas_.FreeHandle();
     }
     TCustomListBox::ItemsUpdating(updating);

@@ -33,6 +33,8 @@ protected:
 
 private:
     void ScrollToLeftEdge();
+    // The width of a line's text plus one "x", with the list's font and tabs.
+    int32_t LineWidth(const std::string& line);
 
     TControlCanvas canvas_;
     int32_t widestItemWidth_ = 0;
@@ -40,6 +42,10 @@ private:
     // Inside an update bracket the recount after deleting the widest line
     // waits for the bracket's end.
     bool recountPending_ = false;
+    // Inside an update bracket the scroll range is set once, when the
+    // bracket closes: under Wine every change of a shown list box's range
+    // costs milliseconds, which made loading a long log take minutes.
+    bool extentPending_ = false;
 };
 
 }  // namespace sw

@@ -55,8 +55,11 @@ void TListBoxStrings::Delete(int index) {
         listBox_.saved_.Delete(index);
         return;
     }
-    if (index < 0 || index >= Count()) IndexError(index);
-    ::SendMessageA(listBox_.Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    // The list refuses an index outside it and says so; no count is asked
+    // first (each message to a list on screen has its price under Wine).
+    if (index < 0 ||
+        ::SendMessageA(listBox_.Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
+        IndexError(index);
 }
 
 void TListBoxStrings::Clear() {

@@ -8,12 +8,16 @@
 #include <chrono>
 #include <ctime>
 #include <optional>
+#include <algorithm>
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeBrowserProcess.h"
 #include "StartwachtProcess.h"
+#include "framework/TextLines.h"
 #include "support/TestSupport.h"
 
 using namespace sw::test;
@@ -369,6 +373,72 @@ TEST_F(StartwachtExe, TabMovesTheFocusInTheDesignedKeyboardOrder) {
         ::PostMessageA(focused(), WM_KEYDOWN, VK_TAB, 1);
         EXPECT_TRUE(WaitFor([&] { return focused() == order[i]; }, 10s));
     }
+}
+
+// A short run of the benchmark's hostile writer: another program rewrites the
+// start page a hundred times a second. The guard outlasts it, and its log
+// keeps exactly the newest attempts up to the maximum, in the file as in the
+// list.
+TEST_F(StartwachtExe, AHostileWriterIsOutlastedAndTheLogKeepsTheNewestAttempts) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n105\r\n");
+    Startwacht program;
+    ASSERT_TRUE(program.WaitUntilStarted());
+
+    // The number of the address each logged attempt names; newest first.
+    const auto attempts = [](const std::string& log) {
+        std::vector<int> numbers;
+        for (const std::string& line : sw::SplitTextLines(log)) {
+            const size_t at = line.find(">>Startpage:about:feind-");
+            numbers.push_back(at == std::string::npos ? -1 : std::stoi(line.substr(at + 24)));
+        }
+        return numbers;
+    };
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+    std::thread writer([&] {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+        while (!stop) {
+            const std::string url = "about:feind-" + std::to_string(written.load());
+            ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                             static_cast<DWORD>(url.size() + 1));
+            ++written;
+            ::Sleep(10);
+        }
+        ::RegCloseKey(key);
+    });
+    // Until the log is full, then until one more attempt came: the oldest
+    // line must have gone for it.
+    std::vector<int> whenFull;
+    const bool full = WaitFor(
+        [&] { return (whenFull = attempts(ReadFileBytes(LogPath()).value_or(""))).size() >= 5; }, 60s);
+    const bool more = full && WaitFor(
+        [&] {
+            const std::vector<int> now = attempts(ReadFileBytes(LogPath()).value_or(""));
+            return !now.empty() && now.front() > whenFull.front();
+        },
+        60s);
+    stop = true;
+    writer.join();
+    ASSERT_TRUE(full && more) << "five attempts and one more were never logged";
+    EXPECT_TRUE(WaitFor([] { return StartPage() == "about:test"; }, 10s)) << StartPage();
+    EXPECT_TRUE(program.Running());
+    // The tick that restored the value logs its attempt after the write.
+    ::Sleep(1500);
+
+    const std::string log = ReadFileBytes(LogPath()).value_or("");
+    const std::vector<int> numbers = attempts(log);
+    ASSERT_EQ(numbers.size(), 5u) << log;
+    EXPECT_TRUE(std::is_sorted(numbers.rbegin(), numbers.rend()) && numbers.back() >= 0) << log;
+    EXPECT_GT(numbers.front(), whenFull.front()) << log;
+    EXPECT_GT(numbers.back(), whenFull.back()) << "the oldest line is gone:\n" << log;
+    EXPECT_EQ(program.LogLines(), 5);
+
+    // The file written at the end holds the same lines.
+    EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadFileBytes(LogPath()), log);
 }
 
 }  // namespace
