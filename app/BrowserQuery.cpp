@@ -2,7 +2,10 @@
 
 #include <wininet.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "GuardTexts.h"
@@ -38,6 +41,26 @@ private:
     DWORD instance_;
     HSZ handle_;
 };
+
+bool IsDdeWindowClass(HWND window) {
+    char name[64] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    std::string upper(name);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper.find("DDE") != std::string::npos;
+}
+
+// The hidden DDE windows of this thread, top-level and message-only.
+std::vector<HWND> ThreadDdeWindows() {
+    std::vector<HWND> found;
+    const DWORD thread = ::GetCurrentThreadId();
+    for (HWND parent : {static_cast<HWND>(nullptr), HWND_MESSAGE})
+        for (HWND w = ::FindWindowExA(parent, nullptr, nullptr, nullptr); w;
+             w = ::FindWindowExA(parent, w, nullptr, nullptr))
+            if (::GetWindowThreadProcessId(w, nullptr) == thread && !::IsWindowVisible(w) && IsDdeWindowClass(w))
+                found.push_back(w);
+    return found;
+}
 
 // One query's conversation: opened in the constructor, closed in the destructor.
 class BrowserConversation {
@@ -91,7 +114,16 @@ private:
         CONVCONTEXT context{};
         context.cb = sizeof context;
         context.iCodePage = CP_WINANSI;
+        const std::vector<HWND> before = ThreadDdeWindows();
         conversation_ = ::DdeConnect(instance_, service_.Get(), topic_.Get(), &context);
+        if (conversation_) return;
+        // A connect that found no server must leave nothing behind. Wine's
+        // DDE leaves the client window it made for the attempt, one per
+        // attempt, for as long as the process lives; a guard under a hostile
+        // writer would pile them up by the thousand. Windows cleans up
+        // itself, and then there is nothing new to remove.
+        for (HWND window : ThreadDdeWindows())
+            if (std::find(before.begin(), before.end(), window) == before.end()) ::DestroyWindow(window);
     }
 
     DWORD instance_;
