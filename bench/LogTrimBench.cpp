@@ -1,6 +1,7 @@
 // Prints how long the log list box takes to load a large log and to trim it
-// to the maximum from the bottom as the guard does, with and without an
-// update bracket. Lines grow wider towards the bottom, so without the
+// to 100 lines by deleting from the bottom, with and without an update
+// bracket (the guard trims inside a bracket, and re-adds the kept lines
+// instead when most of them go). Lines grow wider towards the bottom, so without the
 // bracket every deleted line is the widest and costs a full recount.
 #include <windows.h>
 
@@ -61,7 +62,9 @@ int main() {
     TApplication application;
     TForm form(nullptr);
     form.Show();
-    for (int lines : {500, 1000}) Run(form, lines, false);
+    // Without a bracket each deletion of the widest line measures all lines
+    // again: shown once, for the contrast.
+    Run(form, 500, false);
     for (int lines : {1000, 10000, 100000}) Run(form, lines, true);
     return 0;
 }
