@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "framework/TextLines.h"
+#include "tests/support/ProcessCounts.h"
 
 namespace {
 
@@ -192,30 +193,6 @@ std::optional<DWORD> GdiTableEntriesOf(HANDLE process) {
         std::count_if(entries.begin(), entries.end(), [](const TableEntry& e) { return e.Type != 0; }));
 }
 
-BOOL CALLBACK CountChild(HWND, LPARAM count) {
-    ++*reinterpret_cast<DWORD*>(count);
-    return TRUE;
-}
-
-void CountWindow(HWND window, DWORD& count) {
-    ++count;
-    ::EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&count));
-}
-
-// The windows of a process: its top-level and message-only windows with all
-// their children.
-DWORD WindowsOf(DWORD pid) {
-    DWORD count = 0;
-    for (HWND parent : {static_cast<HWND>(nullptr), HWND_MESSAGE})
-        for (HWND w = ::FindWindowExA(parent, nullptr, nullptr, nullptr); w;
-             w = ::FindWindowExA(parent, w, nullptr, nullptr)) {
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(w, &owner);
-            if (owner == pid) CountWindow(w, count);
-        }
-    return count;
-}
-
 Figures FiguresOf(HANDLE process, DWORD pid) {
     Figures f;
     f.handles = HandlesOf(pid);
@@ -228,7 +205,7 @@ Figures FiguresOf(HANDLE process, DWORD pid) {
         f.gdiSource = entries ? "the process's GDI handle table" : "nothing: not readable in this build";
     }
     if (f.user == 0) {
-        f.user = WindowsOf(pid);
+        f.user = sw::test::ProcessWindowCount(pid);
         f.userSource = "windows only";
     }
     PROCESS_MEMORY_COUNTERS memory{};

@@ -2,6 +2,7 @@
 
 #include "app/BrowserQuery.h"
 #include "FakeBrowserProcess.h"
+#include "support/ProcessCounts.h"
 #include "support/TestSupport.h"
 
 using namespace sw;
@@ -68,19 +69,6 @@ TEST_F(BrowserQuery, WithoutServerTheFallbackCommandRunsOnceAndTheResultIsEmpty)
     EXPECT_EQ(guard::QueryBrowserWindow("NoSuchBrowserAnywhere"), "");
 }
 
-// The windows of this process, top-level and message-only.
-int ProcessWindows() {
-    int count = 0;
-    for (HWND parent : {static_cast<HWND>(nullptr), HWND_MESSAGE})
-        for (HWND w = ::FindWindowExA(parent, nullptr, nullptr, nullptr); w;
-             w = ::FindWindowExA(parent, w, nullptr, nullptr)) {
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(w, &process);
-            if (process == ::GetCurrentProcessId()) ++count;
-        }
-    return count;
-}
-
 // A guard asks at every attempt: its queries, answered or not, must leave no
 // window behind (DDE makes a client window for each connect).
 TEST_F(BrowserQuery, QueriesLeaveNoWindowsBehind) {
@@ -88,13 +76,13 @@ TEST_F(BrowserQuery, QueriesLeaveNoWindowsBehind) {
         FakeBrowserProcess browser("FAKEIE", "da");
         ASSERT_TRUE(browser.Ready());
         ASSERT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
-        const int before = ProcessWindows();
+        const int before = ProcessWindowCount(::GetCurrentProcessId());
         for (int i = 0; i < 5; ++i) EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
-        EXPECT_EQ(ProcessWindows(), before) << "answered queries";
+        EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), before) << "answered queries";
     }
-    const int before = ProcessWindows();
+    const int before = ProcessWindowCount(::GetCurrentProcessId());
     for (int i = 0; i < 10; ++i) EXPECT_EQ(guard::QueryBrowserWindow("NoSuchBrowserAnywhere"), "");
-    EXPECT_EQ(ProcessWindows(), before) << "queries that found no browser";
+    EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), before) << "queries that found no browser";
 }
 
 TEST(DdeInitErrors, TextsFollowTheErrorCode) {

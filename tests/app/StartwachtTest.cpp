@@ -17,6 +17,7 @@
 
 #include "FakeBrowserProcess.h"
 #include "StartwachtProcess.h"
+#include "framework/Handles.h"
 #include "framework/TextLines.h"
 #include "support/TestSupport.h"
 
@@ -397,31 +398,46 @@ TEST_F(StartwachtExe, AHostileWriterIsOutlastedAndTheLogKeepsTheNewestAttempts) 
     std::atomic<bool> stop{false};
     std::atomic<int> written{0};
     std::thread writer([&] {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+        sw::RegKey key;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) return;
         while (!stop) {
             const std::string url = "about:feind-" + std::to_string(written.load());
-            ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+            ::RegSetValueExA(key.Get(), "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
                              static_cast<DWORD>(url.size() + 1));
             ++written;
             ::Sleep(10);
         }
-        ::RegCloseKey(key);
     });
+    // The log as last written, read only when its time or size changed, so
+    // that the test's reads do not keep meeting the program's replacement of
+    // the file.
+    WIN32_FILE_ATTRIBUTE_DATA seen{};
+    std::vector<int> logged;
+    const auto current = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA now{};
+        if (::GetFileAttributesExA(LogPath().c_str(), GetFileExInfoStandard, &now) &&
+            (::CompareFileTime(&now.ftLastWriteTime, &seen.ftLastWriteTime) != 0 ||
+             now.nFileSizeLow != seen.nFileSizeLow)) {
+            seen = now;
+            logged = attempts(ReadFileBytes(LogPath()).value_or(""));
+        }
+        return logged;
+    };
     // Until the log is full, then until one more attempt came: the oldest
     // line must have gone for it.
     std::vector<int> whenFull;
-    const bool full = WaitFor(
-        [&] { return (whenFull = attempts(ReadFileBytes(LogPath()).value_or(""))).size() >= 5; }, 60s);
+    const bool full = WaitFor([&] { return (whenFull = current()).size() >= 5; }, 60s);
     const bool more = full && WaitFor(
-        [&] {
-            const std::vector<int> now = attempts(ReadFileBytes(LogPath()).value_or(""));
-            return !now.empty() && now.front() > whenFull.front();
-        },
-        60s);
+                                  [&] {
+                                      const std::vector<int> now = current();
+                                      return !now.empty() && now.front() > whenFull.front();
+                                  },
+                                  60s);
     stop = true;
     writer.join();
-    ASSERT_TRUE(full && more) << "five attempts and one more were never logged";
+    const HWND box = program.MessageBox();
+    ASSERT_TRUE(full && more) << "five attempts and one more were never logged (" << written << " writes, "
+                              << logged.size() << " lines, message: " << (box ? MessageText(box) : "none") << ")";
     EXPECT_TRUE(WaitFor([] { return StartPage() == "about:test"; }, 10s)) << StartPage();
     EXPECT_TRUE(program.Running());
     // The tick that restored the value logs its attempt after the write.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "StartwachtProcess.h"
+#include "framework/Handles.h"
 #include "support/TestSupport.h"
 
 using namespace sw::test;
@@ -50,8 +51,8 @@ bool Xdo(const std::string& arguments) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    if (pi.hThread) ::CloseHandle(pi.hThread);
-    if (pi.hProcess) ::CloseHandle(pi.hProcess);
+    // Wine gives none for a Linux program; whatever comes is let go at once.
+    const sw::KernelHandle thread(pi.hThread), process(pi.hProcess);
     std::optional<std::string> status;
     const bool ended = WaitFor(
         [&] {

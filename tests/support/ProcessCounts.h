@@ -61,6 +61,27 @@ inline DWORD ProcessThreadCount() {
     return count;
 }
 
+inline BOOL CALLBACK CountChildWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
+// The windows of a process: its top-level and message-only windows with all
+// their children (under Wine the system keeps no count of USER objects).
+inline DWORD ProcessWindowCount(DWORD pid) {
+    DWORD count = 0;
+    for (HWND parent : {static_cast<HWND>(nullptr), HWND_MESSAGE})
+        for (HWND w = ::FindWindowExA(parent, nullptr, nullptr, nullptr); w;
+             w = ::FindWindowExA(parent, w, nullptr, nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner != pid) continue;
+            ++count;
+            ::EnumChildWindows(w, CountChildWindow, reinterpret_cast<LPARAM>(&count));
+        }
+    return count;
+}
+
 // Whether a thread of this process still runs.
 inline bool ThreadAlive(DWORD id) {
     const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, id);

@@ -53,17 +53,18 @@ std::string SystemDir() {
 std::optional<std::string> ReadFileBytes(const std::string& path) {
     // Shared for reading, writing and deleting: a test that polls a file must
     // never make the program's replacement of that file fail.
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) return std::nullopt;
     std::string bytes;
     char buffer[65536];
     DWORD read = 0;
-    bool ok = true;
-    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &read, nullptr) != 0) && read > 0) bytes.append(buffer, read);
-    ::CloseHandle(file);
-    if (!ok) return std::nullopt;
-    return bytes;
+    while (::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
+        if (read == 0) return bytes;
+        bytes.append(buffer, read);
+    }
+    return std::nullopt;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
