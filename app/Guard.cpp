@@ -11,10 +11,12 @@
 #include "GuardTexts.h"
 #include "LogText.h"
 #include "StartPage.h"
+#include "StoredAddress.h"
 #include "Switches.h"
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
 #include "framework/StrUtils.h"
+#include "framework/SystemCodePage.h"
 #include "framework/TextFile.h"
 
 namespace sw::guard {
@@ -36,9 +38,39 @@ std::string TGuard::SettingsPath() const { return SystemDir + SettingsFileName; 
 
 std::string TGuard::LogPath() const { return SystemDir + LogFileName; }
 
-void TGuard::SaveSettings() { SettingsLines.SaveToFile(SettingsPath()); }
+void TGuard::SaveSettings() {
+    // A settings file that could not be read at start still holds the
+    // user's address and switches: the stand-in of this run never replaces
+    // it unasked.
+    if (settingsUnread_) return;
+    SettingsLines.SaveToFile(SettingsPath());
+}
 
-void TGuard::SaveLog() { view_.Log().SaveToFile(LogPath()); }
+void TGuard::SaveLog() {
+    if (logUnread_) TakeInUnreadLog();
+    view_.Log().SaveToFile(LogPath());
+}
+
+void TGuard::TakeInUnreadLog() {
+    // The lines of this run are newer than every line of the file, which
+    // still raises EFOpenError while it can't be read.
+    const std::string path = LogPath();
+    TStringList older;
+    if (FileExists(path)) older.LoadFromFile(path);
+    TStrings& log = view_.Log();
+    {
+        TStringsUpdate update(log);
+        for (const std::string& line : older.Lines()) log.Add(line);
+    }
+    logUnread_ = false;
+    TrimLog();
+}
+
+void TGuard::SettingChosen() {
+    // A setting changed by the user after the start is a choice: from now on
+    // the whole current state is written, also over a file not read.
+    if (!starting_) settingsUnread_ = false;
+}
 
 std::string TGuard::SwitchesLine() {
     // The start leaves at least two lines; a handler run before it finds
@@ -48,29 +80,38 @@ std::string TGuard::SwitchesLine() {
 }
 
 void TGuard::LoadAtStart() {
+    starting_ = true;
+    struct StartEnds {
+        bool& starting;
+        ~StartEnds() { starting = false; }
+    } startEnds{starting_};
+    settingsUnread_ = false;
+    logUnread_ = false;
+
     char directory[MAX_PATH + 1] = {};
     ::GetSystemDirectoryA(directory, sizeof directory);
     SystemDir = directory;
 
     const std::string settingsPath = SettingsPath();
     if (FileExists(settingsPath)) {
+        std::vector<std::string> lines;
+        bool damaged = false;
         try {
             SettingsLines.LoadFromFile(settingsPath);
+            lines = SettingsLines.Lines();
+            // The registry's start page goes through the address edit, as
+            // the edit's text is what the guard protects.
+            damaged = RepairSettingsLines(lines, [this] {
+                view_.SetAddressText(ReadStartPage());
+                return view_.AddressText();
+            });
         } catch (const EFOpenError&) {
             view_.ShowMessage(SystemDirDenied);
-            SettingsLines.Clear();
-            SettingsLines.Add(ReadStartPage());
+            settingsUnread_ = true;
+            lines = {ReadStartPage(), DefaultSwitches};
         }
-        std::vector<std::string> lines = SettingsLines.Lines();
-        std::string fallback;
-        if (lines.empty()) {
-            view_.SetAddressText(ReadStartPage());
-            fallback = view_.AddressText();
-        }
-        const bool hadAddress = !lines.empty();
-        const bool damaged = RepairSettingsLines(lines, fallback);
         SettingsLines.Assign(lines);
-        if (hadAddress) view_.SetAddressText(lines[0]);
+        view_.SetAddressText(lines[0]);
         if (damaged) view_.ShowMessage(SettingsDamaged);
     } else {
         view_.SetAddressText(ReadStartPage());
@@ -87,15 +128,26 @@ void TGuard::LoadAtStart() {
     view_.SetMaxEntries(StrToInt(SwitchesLine().substr(2)));
 
     const std::string logPath = LogPath();
-    if (FileExists(logPath)) view_.Log().LoadFromFile(logPath);
+    if (FileExists(logPath)) {
+        try {
+            view_.Log().LoadFromFile(logPath);
+        } catch (const EFOpenError&) {
+            // Shown as any failed read; the file is taken in before the log
+            // is first written, so none of its lines is lost.
+            logUnread_ = true;
+            throw;
+        }
+    }
 }
 
 void TGuard::LogSwitchChanged() {
+    SettingChosen();
     SettingsLines.Put(1, WithLogSwitch(SwitchesLine(), view_.LogSwitch()));
     SaveSettings();
 }
 
 void TGuard::ReportSwitchChanged() {
+    SettingChosen();
     SettingsLines.Put(1, WithReportSwitch(SwitchesLine(), view_.ReportSwitch()));
     SaveSettings();
 }
@@ -103,6 +155,7 @@ void TGuard::ReportSwitchChanged() {
 void TGuard::MaximumChanged() {
     // Setting the absolute value may change the text and run this handler
     // again; that nested run completes first and leaves the same result.
+    SettingChosen();
     const int64_t value = view_.MaxEntries();
     const int64_t magnitude = value < 0 ? -value : value;
     view_.SetMaxEntries(static_cast<int32_t>(std::min<int64_t>(magnitude, std::numeric_limits<int32_t>::max())));
@@ -113,6 +166,7 @@ void TGuard::MaximumChanged() {
 
 void TGuard::AddressChanged() {
     if (!WindowShown) return;
+    SettingChosen();
     if (SettingsLines.Count() == 0) SettingsLines.Add("");
     SettingsLines.Put(0, view_.AddressText());
     SaveSettings();
@@ -128,6 +182,8 @@ void TGuard::AddressChanged() {
 }
 
 void TGuard::ClearLog() {
+    // Emptying the log is the user's choice, also over a file not read.
+    logUnread_ = false;
     view_.Log().Clear();
     SaveLog();
 }
@@ -182,6 +238,8 @@ bool TGuard::TrimLog() {
     return true;
 }
 
+std::string TGuard::Shown(const std::string& address) { return DisplayedAddress(address, SystemAnsiCodePage()); }
+
 void TGuard::Tick() {
     view_.SetGuardTimer(false);
     try {
@@ -215,7 +273,7 @@ void TGuard::TickBody() {
     if (OffenderText.empty()) OffenderText = UnknownOffender;
 
     if (view_.LogSwitch()) {
-        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, RejectedUrl));
+        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, Shown(RejectedUrl)));
         TrimLog();
     }
 
@@ -230,7 +288,7 @@ void TGuard::TickBody() {
         writeFailing_ = true;
     }
 
-    if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, RejectedUrl));
+    if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(RejectedUrl)));
 
     try {
         SaveLog();

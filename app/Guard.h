@@ -51,7 +51,14 @@ public:
 
     std::string SettingsPath() const;
     std::string LogPath() const;
+    // Addresses (ProtectedUrl, RejectedUrl, the settings' first line) are
+    // held in their stored form (StoredAddress.h).
+    // Writes the settings file; not while a file that could not be read at
+    // start still waits for the user's first change of a setting.
     void SaveSettings();
+    // Writes the log file; a log file that could not be read at start is
+    // read first and its lines kept below this run's (EFOpenError while it
+    // still can't be read, and then nothing is written).
     void SaveLog();
 
     // Handler bodies.
@@ -88,10 +95,22 @@ public:
 private:
     void TickBody();
     std::string SwitchesLine();
+    void SettingChosen();
+    void TakeInUnreadLog();
+    // A rejected address as the log line and the report show it.
+    static std::string Shown(const std::string& address);
 
     IGuardView& view_;
     // The restoring write failed and the same attempt is still unresolved.
     bool writeFailing_ = false;
+    // The start sequence runs: handlers are not the user's doing.
+    bool starting_ = false;
+    // The settings file existed at start but could not be read: it is not
+    // written until the user changes a setting.
+    bool settingsUnread_ = false;
+    // The log file existed at start but could not be read: it is read and
+    // merged below the newer lines before it is written.
+    bool logUnread_ = false;
 };
 
 // The current local date and time as a log line starts with them: the user's

@@ -1,6 +1,7 @@
 #include "Switches.h"
 
 #include "GuardTexts.h"
+#include "StoredAddress.h"
 #include "framework/StrUtils.h"
 
 namespace sw::guard {
@@ -40,10 +41,15 @@ bool IsUsableSwitchesLine(const std::string& line) {
     return line.size() >= 3 && TryStrToInt(std::string_view(line).substr(2)).has_value();
 }
 
-bool RepairSettingsLines(std::vector<std::string>& lines, const std::string& fallbackAddress) {
+bool RepairSettingsLines(std::vector<std::string>& lines, const std::function<std::string()>& registryStartPage) {
+    const bool soundSwitches = lines.size() >= 2 && IsUsableSwitchesLine(lines[1]);
     bool damaged = false;
     if (lines.empty()) {
-        lines.push_back(fallbackAddress);
+        lines.push_back(registryStartPage());
+        damaged = true;
+    } else if (!soundSwitches && (lines[0].empty() || HoldsControlCharacters(lines[0]))) {
+        // Guarding such a line would write it over the user's start page.
+        lines[0] = registryStartPage();
         damaged = true;
     }
     if (lines.size() == 1) lines.emplace_back(DefaultSwitches);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,16 @@ std::string WithMaximum(const std::string& line, int32_t maximum);
 // from position 3 an integer.
 bool IsUsableSwitchesLine(const std::string& line);
 
-// The start-up repair of lines read from the settings file. With no line, the
-// fallback address becomes line 1; a missing switches line is appended as
-// "11100"; an unusable switches line is replaced by "11100". Returns true when
-// the file counts as damaged (no line at all, or an unusable switches line).
-bool RepairSettingsLines(std::vector<std::string>& lines, const std::string& fallbackAddress);
+// The start-up repair of lines read from the settings file. With no line,
+// the registry's start page becomes line 1. A file without a usable switches
+// line is damaged: its switches line becomes "11100" (appended when missing),
+// and an address line that is empty or holds control characters is no
+// address the user chose: the registry's start page takes its place too. A
+// file with a usable switches line keeps its first line as it is, empty or
+// not. A file of one sound address line only gets "11100" silently. Returns
+// true when the file counts as damaged. The registry is read only when a
+// line needs it.
+bool RepairSettingsLines(std::vector<std::string>& lines, const std::function<std::string()>& registryStartPage);
 
 // Log trim: how many of `count` lines go so that the newest `maximum` stay.
 int LinesToTrim(int count, int32_t maximum);

@@ -1,7 +1,9 @@
 #include "Unit1.h"
 
 #include "framework/Application.h"
+#include "StoredAddress.h"
 #include "framework/Dialogs.h"
+#include "framework/SystemCodePage.h"
 
 namespace sw {
 
@@ -48,7 +50,7 @@ void TForm1::FormCreate(TObject*) {
         // all the same with the address that the field holds, so that the
         // program never sits there unguarded.
         Application->HandleException(this);
-        guard_.ProtectedUrl = Edit1->Text();
+        guard_.ProtectedUrl = AddressText();
     }
     HiResTimer1->SetEnabled(true);
 }
@@ -89,7 +91,7 @@ void TForm1::TextTrayIcon1Click(TObject*) {
 
 void TForm1::Info1Click(TObject* Sender) { TextTrayIcon1Click(Sender); }
 
-void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = Edit1->Text(); }
+void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = AddressText(); }
 
 void TForm1::WMQueryEndSession(TMessage& message) {
     try {
@@ -113,9 +115,13 @@ void TForm1::WndProc(TMessage& message) {
     TForm::WndProc(message);
 }
 
-std::string TForm1::AddressText() const { return Edit1->Text(); }
+// The field holds the address in UTF-16, so that an address that the ANSI
+// code page lacks shows as it is and comes back unchanged.
+std::string TForm1::AddressText() const { return guard::StoredAddress(Edit1->WideText(), SystemAnsiCodePage()); }
 
-void TForm1::SetAddressText(const std::string& text) { Edit1->SetText(text); }
+void TForm1::SetAddressText(const std::string& text) {
+    Edit1->SetWideText(guard::AddressOfStored(text, SystemAnsiCodePage()));
+}
 
 bool TForm1::LogSwitch() const { return CheckBox2->Checked(); }
 

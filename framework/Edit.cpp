@@ -1,5 +1,7 @@
 #include "Edit.h"
 
+#include <algorithm>
+
 namespace sw {
 
 TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
@@ -53,6 +55,23 @@ void TCustomEdit::SetMaxLength(int value) {
 void TCustomEdit::SetReadOnly(bool value) {
     readOnly_ = value;
     if (HandleAllocated()) ::SendMessageA(Handle(), EM_SETREADONLY, value ? TRUE : FALSE, 0);
+}
+
+std::u16string TCustomEdit::WideText() {
+    HWND window = Handle();
+    const int length = ::GetWindowTextLengthW(window);
+    std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+    const int copied = ::GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    text.resize(static_cast<size_t>(std::max(0, copied)));
+    return text;
+}
+
+void TCustomEdit::SetWideText(const std::u16string& text) {
+    if (WideText() == text) return;
+    settingText_ = true;
+    ::SetWindowTextW(Handle(), reinterpret_cast<const wchar_t*>(text.c_str()));
+    settingText_ = false;
+    TextChanged();
 }
 
 void TCustomEdit::SelectAll() {

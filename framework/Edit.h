@@ -3,6 +3,8 @@
 // and never for a write of the same text.
 #pragma once
 
+#include <string>
+
 #include "Controls.h"
 
 namespace sw {
@@ -21,6 +23,12 @@ public:
     void SetMaxLength(int value);
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
+
+    // The text in UTF-16, as the control holds it: a character that the
+    // ANSI code page lacks is neither lost nor replaced. Setting a different
+    // text runs OnChange as SetText does.
+    std::u16string WideText();
+    void SetWideText(const std::u16string& text);
 
     void SelectAll();
     int SelStart();

@@ -1,6 +1,7 @@
 #include "Registry.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "Exceptions.h"
@@ -15,6 +16,13 @@ std::string UpToNul(const char* data, size_t size) {
     size_t length = 0;
     while (length < size && data[length] != '\0') ++length;
     return std::string(data, length);
+}
+
+std::u16string UpToWideNul(const BYTE* data, size_t size) {
+    // An odd last byte is no whole character.
+    std::u16string text(size / 2, u'\0');
+    memcpy(text.data(), data, text.size() * 2);
+    return text.substr(0, text.find(u'\0'));
 }
 
 }  // namespace
@@ -36,6 +44,20 @@ std::optional<std::string> QueryStringValue(HKEY key, const char* name, DWORD* t
     if (typeOut) *typeOut = type;
     if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
     return UpToNul(large.data(), std::min<size_t>(size, large.size()));
+}
+
+std::optional<std::u16string> QueryWideStringValue(HKEY key, const wchar_t* name) {
+    BYTE small[1024];
+    DWORD type = 0;
+    DWORD size = sizeof small;
+    LONG rc = ::RegQueryValueExW(key, name, nullptr, &type, small, &size);
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    if (rc == ERROR_SUCCESS) return UpToWideNul(small, size);
+    if (rc != ERROR_MORE_DATA) return std::nullopt;
+    std::vector<BYTE> large(size);
+    rc = ::RegQueryValueExW(key, name, nullptr, &type, large.data(), &size);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+    return UpToWideNul(large.data(), std::min<size_t>(size, large.size()));
 }
 
 void TRegistry::SetRootKey(HKEY root) {

@@ -14,6 +14,9 @@ namespace sw {
 // nothing when the value is missing, has another type than REG_SZ or
 // REG_EXPAND_SZ, or can't be read. At most two queries (size, then data).
 std::optional<std::string> QueryStringValue(HKEY key, const char* name, DWORD* type = nullptr);
+// The same in UTF-16, as the registry stores it: no conversion to the ANSI
+// code page, so no character is lost or replaced.
+std::optional<std::u16string> QueryWideStringValue(HKEY key, const wchar_t* name);
 
 class TRegistry {
 public:

@@ -27,7 +27,10 @@ protected:
 
 }  // namespace
 
-TEST_F(BadInput, DamagedSettingsFilesAreRepairedAndKeepEveryOtherLine) {
+TEST_F(BadInput, DamagedSettingsFilesAreRepairedAndNeverCostTheStartPage) {
+    // A damaged file's empty or binary address line is no address: the
+    // registry's start page is protected instead, and the first cycle finds
+    // nothing to restore.
     const std::string binary("\x01\x02\xFFgarbage\r\n\x7F\0tail\r\nmore", 24);
     const struct {
         const char* name;
@@ -35,24 +38,37 @@ TEST_F(BadInput, DamagedSettingsFilesAreRepairedAndKeepEveryOtherLine) {
         std::string after;
         bool damaged;
     } cases[] = {
-        {"only CR", "\r\r\r", "\r\n11100\r\n\r\n", true},
-        {"only LF", "\n\n", "\r\n11100\r\n", true},
-        {"binary with NUL", binary, std::string("\x01\x02\xFFgarbage\r\n11100\r\n"), true},
+        {"only CR", "\r\r\r", "about:meine\r\n11100\r\n\r\n", true},
+        {"only LF", "\n\n", "about:meine\r\n11100\r\n", true},
+        {"one empty line", "\r\n", "about:meine\r\n11100\r\n", true},
+        {"binary with NUL", binary, "about:meine\r\n11100\r\n", true},
         {"switches 1", "x\r\n1\r\n", "x\r\n11100\r\n", true},
         {"switches 11abc", "x\r\n11abc\r\n", "x\r\n11100\r\n", true},
         {"switches 11-0", "x\r\n11-0\r\n", "x\r\n111\r\n", false},
         {"switches 11 99999999999", "x\r\n11 99999999999\r\n", "x\r\n11100\r\n", true},
+        // Sound switches: an empty address line is the user's choice.
+        {"empty address, sound switches", "\r\n10100\r\n", "\r\n10100\r\n", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        SetStartPage("about:meine");
+        RemoveFile(LogPath());
         FakeView fresh;
         guard::TGuard g(fresh);
         fresh.Guard = &g;
+        g.IsOnline = [] { return false; };
         WriteFileBytes(SettingsPath(), c.file);
         g.LoadAtStart();
         EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after);
         EXPECT_EQ(fresh.Messages, c.damaged ? std::vector<std::string>{kDamaged} : std::vector<std::string>{});
-        EXPECT_EQ(fresh.LogOn && fresh.ReportOn, true);
+        const std::string address = SplitTextLines(c.after)[0];
+        EXPECT_EQ(g.ProtectedUrl, address);
+        EXPECT_EQ(fresh.Address, address);
+
+        fresh.Messages.clear();
+        g.Tick();
+        EXPECT_EQ(StartPageText(), address);
+        EXPECT_EQ(fresh.LogList.Count(), address == "about:meine" ? 0 : 1) << "only a file's own address is restored";
     }
 }
 

@@ -68,19 +68,97 @@ TEST_F(GuardStart, SettingsFilesAreLoadedAndRepaired) {
     }
 }
 
-TEST_F(GuardStart, UnreadableSettingsFileShowsTheMessageAndTheStartStopsAtTheFirstWrite) {
-    WriteFileBytes(SettingsPath(), "x\r\n00250\r\n");
-    SetStartPage("about:reg");
+TEST_F(GuardStart, ASettingsFileUnreadableAtStartIsNotReplacedByTheStandIn) {
+    WriteFileBytes(SettingsPath(), "about:meine\r\n00250\r\n");
+    SetStartPage("about:entfuehrt");
     FileHandle lock(::CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
-    // The log check box's handler can't write the file either: that failure
-    // is not caught and ends the start.
-    EXPECT_THROW(guard.LoadAtStart(), EFCreateError);
+    guard.LoadAtStart();
     EXPECT_EQ(view.Messages, std::vector<std::string>{"Zugriff auf Ihr Systemverzeichnis wurde verweigert! "
                                                       "Startwacht kann nicht korrekt ausgef\xFChrt werden."});
-    EXPECT_EQ(guard.ProtectedUrl, "about:reg");
+    // The run guards the stand-in with the default switches.
+    EXPECT_EQ(guard.ProtectedUrl, "about:entfuehrt");
+    EXPECT_TRUE(view.LogOn && view.ReportOn);
+    EXPECT_EQ(view.MaximumText, "100");
     lock.Close();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "x\r\n00250\r\n") << "the file is left as it was";
+
+    // Neither "Beenden" nor the end of the session writes it over the file.
+    view.LogList.Add("neu");
+    EXPECT_TRUE(guard.SaveAllGuarded());
+    guard.SaveAllQuietly();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:meine\r\n00250\r\n");
+    EXPECT_EQ(ReadFileBytes(LogPath()), "neu\r\n");
+    EXPECT_EQ(view.Messages.size(), 1u) << "nothing failed, nothing more to tell";
+
+    // A setting the user changes is a choice: the whole state is written.
+    view.SetReportSwitch(false);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:entfuehrt\r\n10100\r\n");
+}
+
+TEST_F(GuardStart, ALogUnreadableAtStartLosesNoLine) {
+    const std::string old = "08.12.2026 10:00:00>>alt >>Startpage:about:a\r\n08.12.2026 09:00:00>>alt >>Startpage:about:b\r\n";
+    const auto oldLines = SplitTextLines(old);
+    const struct {
+        const char* name;
+        std::string maximum;
+        int attemptsWhileLocked;
+        std::vector<std::string> expected;  // below the newest attempts
+    } cases[] = {
+        {"unlocked before the first attempt", "100", 0, oldLines},
+        {"still locked at the first attempt", "100", 1, oldLines},
+        {"trimmed to the maximum", "2", 0, {oldLines[0]}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetStartPage("about:blank");
+        WriteFileBytes(SettingsPath(), "about:blank\r\n10" + c.maximum + "\r\n");
+        WriteFileBytes(LogPath(), old);
+        FakeView fresh;
+        guard::TGuard g(fresh);
+        fresh.Guard = &g;
+        g.IsOnline = [] { return false; };
+        g.CurrentDateTime = [] { return std::string("08.12.2026 21:40:05"); };
+        FileHandle lock(::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        EXPECT_THROW(g.LoadAtStart(), EFOpenError) << "the failed read is shown";
+        EXPECT_EQ(fresh.LogList.Count(), 0);
+
+        int attempts = 0;
+        for (; attempts < c.attemptsWhileLocked; ++attempts) {
+            SetStartPage("about:fremd" + std::to_string(attempts));
+            g.Tick();
+            EXPECT_EQ(fresh.Messages.back(), "Ihr System verhindert Schreibzugriffe durch Startwacht!");
+        }
+        lock.Close();
+        EXPECT_EQ(ReadFileBytes(LogPath()), old) << "nothing is written while the file can't be read";
+
+        SetStartPage("about:fremd");
+        g.Tick();
+        std::vector<std::string> expected;
+        expected.push_back("08.12.2026 21:40:05>>Ein Offline-B\xF6sewicht >>Startpage:about:fremd");
+        for (int a = attempts - 1; a >= 0; --a)
+            expected.push_back("08.12.2026 21:40:05>>Ein Offline-B\xF6sewicht >>Startpage:about:fremd" +
+                               std::to_string(a));
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        expected.resize(std::min<size_t>(expected.size(), std::stoul(c.maximum)));
+        EXPECT_EQ(fresh.LogList.Lines(), expected);
+        EXPECT_EQ(SplitTextLines(ReadFileBytes(LogPath()).value_or("")), expected) << "list and file agree";
+
+        // Later writes take nothing in twice.
+        g.ClearLog();
+        EXPECT_EQ(ReadFileBytes(LogPath()), "");
+    }
+}
+
+TEST_F(GuardStart, EmptyingALogUnreadableAtStartIsTheUsersChoice) {
+    WriteFileBytes(LogPath(), "alt\r\n");
+    FileHandle lock(::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    EXPECT_THROW(guard.LoadAtStart(), EFOpenError);
+    lock.Close();
+    guard.ClearLog();
+    EXPECT_EQ(ReadFileBytes(LogPath()), "");
+    EXPECT_EQ(view.LogList.Count(), 0);
 }
 
 TEST_F(GuardStart, ALongLogIsLoadedWholeAndTrimmedOnlyLater) {

@@ -187,3 +187,75 @@ TEST_F(GuardTick, LogTimeUsesTheUsersGermanFormats) {
         EXPECT_EQ(text[16], ':');
     }
 }
+
+namespace {
+
+// The value written and read as the system stores it, in UTF-16, as a
+// program using the wide-character calls does.
+void SetStartPageW(const std::u16string& url) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main", 0, KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key, L"Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                     static_cast<DWORD>((url.size() + 1) * 2));
+    ::RegCloseKey(key);
+}
+
+std::u16string StartPageW() {
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - 2;
+    ::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page", RRF_RT_REG_SZ,
+                   nullptr, data, &size);
+    return reinterpret_cast<const char16_t*>(data);
+}
+
+const std::u16string kForeignPage = u"http://\u4F8B\u3048.jp/\u014D\u20AC";
+const std::string kForeignStored = "\xEF\xBB\xBFhttp://\xE4\xBE\x8B\xE3\x81\x88.jp/\xC5\x8D\xE2\x82\xAC";
+
+}  // namespace
+
+TEST_F(GuardTick, ALookAlikeWrittenInUtf16IsAnAttemptAndShownEncoded) {
+    Start("http://www.google.com/", "10100");
+    const struct {
+        std::u16string written;
+        std::string shown;
+    } cases[] = {
+        {u"http://www.g\u014D\u014Dgle.com/", "http://www.g%C5%8D%C5%8Dgle.com/"},
+        {u"http://www.google.com/\u200B", "http://www.google.com/%E2%80%8B"},
+        {u"http://www.\u0261oogle.com/", "http://www.%C9%A1oogle.com/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        view.LogList.Clear();
+        SetStartPageW(c.written);
+        guard.Tick();
+        ASSERT_EQ(view.LogList.Count(), 1) << "no conversion may fold it into the protected address";
+        EXPECT_EQ(view.LogList[0], Line(kOffline, c.shown));
+        EXPECT_EQ(StartPageW(), u"http://www.google.com/");
+    }
+}
+
+TEST_F(GuardTick, AStartPageTheCodePageLacksIsProtectedExactlyAcrossARestart) {
+    SetStartPageW(kForeignPage);
+    guard.LoadAtStart();
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), kForeignStored + "\r\n11100\r\n");
+    view.ReportOn = false;
+    guard.Tick();
+    EXPECT_EQ(view.LogList.Count(), 0) << "its own start page is no attempt";
+
+    // The lossy ANSI copy of it is another address.
+    SetStartPage("http://??.jp/o\x80");
+    guard.Tick();
+    ASSERT_EQ(view.LogList.Count(), 1);
+    EXPECT_EQ(StartPageW(), kForeignPage);
+
+    FakeView restarted;
+    guard::TGuard again(restarted);
+    restarted.Guard = &again;
+    again.LoadAtStart();
+    EXPECT_EQ(again.ProtectedUrl, kForeignStored);
+    const int logged = restarted.LogList.Count();
+    again.Tick();
+    EXPECT_EQ(restarted.LogList.Count(), logged) << "no attempt after the restart";
+    EXPECT_EQ(StartPageW(), kForeignPage);
+}

@@ -25,23 +25,38 @@ TEST(Switches, StartupRepairOfSettingsLines) {
         Lines in;
         Lines out;
         bool damaged;
+        bool readsRegistry;
     } cases[] = {
-        {{}, {"fallback", "11100"}, true},
-        {{"x"}, {"x", "11100"}, false},
-        {{"x", "00250"}, {"x", "00250"}, false},
-        {{"x", "11100", "third"}, {"x", "11100", "third"}, false},
-        {{"x", "1"}, {"x", "11100"}, true},
-        {{"x", "11"}, {"x", "11100"}, true},
-        {{"x", "11abc"}, {"x", "11100"}, true},
-        {{"x", "11 99999999999"}, {"x", "11100"}, true},
-        {{"x", "11-0"}, {"x", "11-0"}, false},
-        {{"x", "11$10"}, {"x", "11$10"}, false},
-        {{"", ""}, {"", "11100"}, true},
+        {{}, {"registry", "11100"}, true, true},
+        {{"x"}, {"x", "11100"}, false, false},
+        {{"x", "00250"}, {"x", "00250"}, false, false},
+        {{"x", "11100", "third"}, {"x", "11100", "third"}, false, false},
+        {{"x", "1"}, {"x", "11100"}, true, false},
+        {{"x", "11"}, {"x", "11100"}, true, false},
+        {{"x", "11abc"}, {"x", "11100"}, true, false},
+        {{"x", "11 99999999999"}, {"x", "11100"}, true, false},
+        {{"x", "11-0"}, {"x", "11-0"}, false, false},
+        {{"x", "11$10"}, {"x", "11$10"}, false, false},
+        // A damaged file's empty or binary address line is no address.
+        {{"", ""}, {"registry", "11100"}, true, true},
+        {{""}, {"registry", "11100"}, true, true},
+        {{"\x01\x02\xFFgarbage", "\x7F"}, {"registry", "11100"}, true, true},
+        {{"about:x\t", "", "third"}, {"registry", "11100", "third"}, true, true},
+        {{"about:\x7F\xE4", "1"}, {"about:\x7F\xE4", "11100"}, true, false},
+        // With sound switches the first line is the user's, even empty.
+        {{"", "00250"}, {"", "00250"}, false, false},
+        {{"\x01", "11100"}, {"\x01", "11100"}, false, false},
     };
     for (const auto& c : cases) {
         Lines lines = c.in;
-        EXPECT_EQ(RepairSettingsLines(lines, "fallback"), c.damaged) << testing::PrintToString(c.in);
+        bool read = false;
+        const auto registry = [&read] {
+            read = true;
+            return std::string("registry");
+        };
+        EXPECT_EQ(RepairSettingsLines(lines, registry), c.damaged) << testing::PrintToString(c.in);
         EXPECT_EQ(lines, c.out) << testing::PrintToString(c.in);
+        EXPECT_EQ(read, c.readsRegistry) << testing::PrintToString(c.in);
     }
 }
 
