@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "Application.h"
 #include "Exceptions.h"
@@ -11,6 +12,29 @@
 namespace sw {
 
 namespace {
+
+std::wstring WideOf(const std::string& ansi) {
+    std::wstring wide(ansi.size(), L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
+                                             static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(std::max(0, length)));
+    return wide;
+}
+
+WPARAM WideCharOf(char ansi) {
+    wchar_t wide = 0;
+    ::MultiByteToWideChar(CP_ACP, 0, &ansi, 1, &wide, 1);
+    return wide;
+}
+
+std::optional<char> AnsiCharOf(wchar_t wide) {
+    char ansi = 0;
+    BOOL lost = FALSE;
+    if (::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, &ansi, 1, nullptr, &lost) != 1 || lost ||
+        static_cast<wchar_t>(WideCharOf(ansi)) != wide)
+        return std::nullopt;
+    return ansi;
+}
 
 constexpr char kControlProperty[] = "Startwacht.Control";
 constexpr UINT_PTR kSubclassId = 1;
@@ -425,9 +449,13 @@ void TWinControl::CreateWnd() {
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw EInvalidOperation("Steuerelement '" + Name() + "' hat kein übergeordnetes Fenster");
     if (!params.SystemClassName.empty()) {
-        HWND window = ::CreateWindowExA(params.ExStyle, params.SystemClassName.c_str(), params.Caption.c_str(),
-                                        params.Style, params.X, params.Y, params.Width, params.Height,
-                                        params.WndParent, nullptr, instance, nullptr);
+        HWND window = params.Unicode
+                          ? ::CreateWindowExW(params.ExStyle, WideOf(params.SystemClassName).c_str(),
+                                              WideOf(params.Caption).c_str(), params.Style, params.X, params.Y,
+                                              params.Width, params.Height, params.WndParent, nullptr, instance, nullptr)
+                          : ::CreateWindowExA(params.ExStyle, params.SystemClassName.c_str(), params.Caption.c_str(),
+                                              params.Style, params.X, params.Y, params.Width, params.Height,
+                                              params.WndParent, nullptr, instance, nullptr);
         if (!window) throw EOutOfResources("Fenster kann nicht erzeugt werden");
         handle_.Attach(window);
         hwnd_ = window;
@@ -602,10 +630,20 @@ void TWinControl::WndProc(TMessage& message) {
             return;
         }
         case WM_CHAR: {
-            char key = static_cast<char>(message.WParam);
+            // A wide window's character is one of UTF-16: the handlers see
+            // its ANSI byte, and one that the code page lacks goes on as it
+            // came.
+            const bool wide = ::IsWindowUnicode(hwnd_) != FALSE;
+            const std::optional<char> ansi = wide ? AnsiCharOf(static_cast<wchar_t>(message.WParam))
+                                                  : std::optional<char>(static_cast<char>(message.WParam));
+            if (!ansi) {
+                DefaultHandler(message);
+                return;
+            }
+            char key = *ansi;
             KeyPress(key);
             if (key == 0) return;
-            message.WParam = static_cast<unsigned char>(key);
+            if (key != *ansi || !wide) message.WParam = wide ? WideCharOf(key) : static_cast<unsigned char>(key);
             DefaultHandler(message);
             return;
         }

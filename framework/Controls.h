@@ -247,6 +247,9 @@ struct TCreateParams {
     // Non-empty: a window of this existing class (EDIT, LISTBOX, BUTTON),
     // subclassed so that the control sees its messages first.
     std::string SystemClassName;
+    // A window of a system class made with the wide-character call: its text
+    // may hold characters that the ANSI code page lacks.
+    bool Unicode = false;
 };
 
 // A windowed control. Its child controls are deleted with it (they are

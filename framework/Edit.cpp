@@ -22,6 +22,11 @@ void TCustomEdit::CreateParams(TCreateParams& params) {
         params.Style |= WS_BORDER;
 }
 
+void TEdit::CreateParams(TCreateParams& params) {
+    TCustomEdit::CreateParams(params);
+    params.Unicode = true;
+}
+
 void TCustomEdit::CreatedWnd() {
     TWinControl::CreatedWnd();
     if (maxLength_ > 0) ::SendMessageA(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);

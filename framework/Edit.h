@@ -57,9 +57,13 @@ private:
     bool settingText_ = false;
 };
 
+// A plain edit holds any text: its window is a wide one.
 class TEdit : public TCustomEdit {
 public:
     using TCustomEdit::TCustomEdit;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
 };
 
 }  // namespace sw
