@@ -13,7 +13,7 @@ CC=clang CXX=clang++ cmake -G Ninja -S "$root" -B "$build" -DSW_FUZZ=ON -DCMAKE_
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" >/dev/null
 cmake --build "$build" >/dev/null
 status=0
-for target in lines integer settings; do
+for target in lines integer settings address; do
     mkdir -p "$build/corpus/$target"
     echo "== $target: $runs runs"
     if ! "$build/tests/native/fuzz_$target" -runs="$runs" -max_len=4096 -print_final_stats=1 \
