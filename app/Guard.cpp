@@ -63,7 +63,7 @@ void TGuard::TakeInUnreadLog() {
         for (const std::string& line : older.Lines()) log.Add(line);
     }
     logUnread_ = false;
-    TrimLog();
+    TrimLog();  // the trim rule covers the merged lines
 }
 
 void TGuard::SettingChosen() {
@@ -182,8 +182,7 @@ void TGuard::AddressChanged() {
 }
 
 void TGuard::ClearLog() {
-    // Emptying the log is the user's choice, also over a file not read.
-    logUnread_ = false;
+    logUnread_ = false;  // emptying the log is the user's choice, also over a file not read
     view_.Log().Clear();
     SaveLog();
 }

@@ -1,0 +1,95 @@
+#!/bin/bash
+# Mutation check for developers (not part of the test run): applies each
+# change listed in tools/mutants/*.txt alone to a copy of the tree, builds the
+# 32-bit target, runs the tests named with the change and reports whether a
+# test failed ("caught") or all stayed green ("SURVIVED").
+#   tools/mutants.sh [pattern]    only entries whose list name or file matches
+#
+# An entry in tools/mutants/<area>.txt (entries separated by a blank line,
+# "#" lines are comments and the first one names the entry):
+#   # what breaks
+#   file: app/Guard.cpp
+#   from: text that occurs exactly once in that file
+#   to: its replacement (empty removes it)
+#   tests: i686\.GuardTick
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+pattern=${1:-}
+work="$root/build/mutants"
+src="$work/src"
+"$root/tools/setup-debian.sh"
+
+# A copy of the tracked files as they are now, committed or not.
+rm -rf "$src"
+mkdir -p "$src"
+(cd "$root" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$src"
+
+if [[ ! -f "$work/i686/build.ninja" ]]; then
+    cmake -G Ninja -S "$src" -B "$work/i686" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i686-w64-mingw32.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+echo "Building the unchanged tree..."
+cmake --build "$work/i686" >"$work/build.log" 2>&1 || { echo "the unchanged tree does not build: $work/build.log"; exit 1; }
+
+# Entries as tab-separated records: list, name, file, from, to, tests.
+entries="$work/entries.tsv"
+python3 - "$root/tools/mutants" "$pattern" >"$entries" <<'PY'
+import glob, os, re, sys
+folder, pattern = sys.argv[1], sys.argv[2]
+for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
+    area = os.path.splitext(os.path.basename(path))[0]
+    for block in re.split(r"\n\s*\n", open(path, encoding="utf-8").read()):
+        entry, name = {}, ""
+        for line in block.splitlines():
+            if line.startswith("#"):
+                name = name or line.lstrip("# ").strip()
+            elif ":" in line:
+                key, _, value = line.partition(":")
+                entry[key.strip()] = value[1:] if value.startswith(" ") else value
+        if not entry:
+            continue
+        if pattern and not re.search(pattern, area + " " + entry.get("file", "")):
+            continue
+        fields = [area, name, entry.get("file", ""), entry.get("from", ""), entry.get("to", ""), entry.get("tests", "")]
+        if any("\t" in f for f in fields):
+            sys.exit(f"{path}: tabs are not allowed in an entry")
+        print("\t".join(fields))
+PY
+
+source "$root/tools/wine-session.sh"
+unset DISPLAY
+trap 'wine_session_stop' EXIT
+trap 'exit 130' INT TERM
+wine_session_start "$work/session" "$work/i686/tools/WineKeeper.exe" --throwaway >/dev/null
+
+results=()
+survivors=0
+while IFS=$'\t' read -r -u 3 area name file from to tests; do
+    target="$src/$file"
+    cp "$target" "$work/original"
+    if ! python3 - "$target" "$from" "$to" <<'PY'
+import sys
+path, old, new = sys.argv[1], sys.argv[2], sys.argv[3]
+text = open(path, encoding="utf-8").read()
+if text.count(old) != 1:
+    sys.exit(f"{path}: the text occurs {text.count(old)} times: {old}")
+open(path, "w", encoding="utf-8").write(text.replace(old, new))
+PY
+    then
+        verdict="NOT APPLIED"
+        survivors=$((survivors + 1))
+    elif ! cmake --build "$work/i686" </dev/null >"$work/mutant-build.log" 2>&1; then
+        verdict="no build"
+    elif (cd "$work/i686" && ctest --timeout 180 -R "$tests" </dev/null >"$work/mutant-test.log" 2>&1); then
+        if grep -q "No tests were found" "$work/mutant-test.log"; then verdict="NO TESTS"; else verdict="SURVIVED"; fi
+        survivors=$((survivors + 1))
+    else
+        verdict="caught"
+    fi
+    cp "$work/original" "$target"
+    printf '%-12s %-10s %s (%s)\n' "$verdict" "$area" "$name" "$file"
+    results+=("$verdict")
+done 3<"$entries"
+cmake --build "$work/i686" >/dev/null 2>&1 || true
+echo "${#results[@]} changes, $survivors not caught"
+((survivors == 0))
