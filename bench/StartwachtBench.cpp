@@ -66,6 +66,8 @@ decltype(&::RegOpenKeyExA) realRegOpenKeyExA;
 decltype(&::RegQueryValueExA) realRegQueryValueExA;
 decltype(&::RegCloseKey) realRegCloseKey;
 decltype(&::RegSetValueExA) realRegSetValueExA;
+decltype(&::RegQueryValueExW) realRegQueryValueExW;
+decltype(&::RegSetValueExW) realRegSetValueExW;
 decltype(&::CreateFileA) realCreateFileA;
 decltype(&::ReadFile) realReadFile;
 decltype(&::WriteFile) realWriteFile;
@@ -87,6 +89,10 @@ LONG WINAPI CountRegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWO
     if (counting) ++counts.regQuery;
     return realRegQueryValueExA(key, name, reserved, type, data, size);
 }
+LONG WINAPI CountRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (counting) ++counts.regQuery;
+    return realRegQueryValueExW(key, name, reserved, type, data, size);
+}
 LONG WINAPI CountRegCloseKey(HKEY key) {
     if (counting) ++counts.regClose;
     return realRegCloseKey(key);
@@ -94,6 +100,10 @@ LONG WINAPI CountRegCloseKey(HKEY key) {
 LONG WINAPI CountRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
     if (counting) ++counts.regSet;
     return realRegSetValueExA(key, name, reserved, type, data, size);
+}
+LONG WINAPI CountRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
+    if (counting) ++counts.regSet;
+    return realRegSetValueExW(key, name, reserved, type, data, size);
 }
 HANDLE WINAPI CountCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
                                DWORD flags, HANDLE templateFile) {
@@ -171,6 +181,9 @@ bool RedirectAll() {
     ok &= Redirect("RegQueryValueExA", &CountRegQueryValueExA, realRegQueryValueExA);
     ok &= Redirect("RegCloseKey", &CountRegCloseKey, realRegCloseKey);
     ok &= Redirect("RegSetValueExA", &CountRegSetValueExA, realRegSetValueExA);
+    // The guarded value is read and written in UTF-16.
+    ok &= Redirect("RegQueryValueExW", &CountRegQueryValueExW, realRegQueryValueExW);
+    ok &= Redirect("RegSetValueExW", &CountRegSetValueExW, realRegSetValueExW);
     RedirectIfImported("CreateFileA", &CountCreateFileA, realCreateFileA, &::CreateFileA);
     RedirectIfImported("ReadFile", &CountReadFile, realReadFile, &::ReadFile);
     RedirectIfImported("WriteFile", &CountWriteFile, realWriteFile, &::WriteFile);
