@@ -50,6 +50,9 @@ namespace hires {
 
 bool SystemIsWindows95 = DetectWindows95();
 
+TPeriodCall BeginPeriod = ::timeBeginPeriod;
+TPeriodCall EndPeriod = ::timeEndPeriod;
+
 struct TLife {
     std::mutex Lock;
     std::condition_variable Idle;
@@ -322,7 +325,7 @@ void THiResTimer::RestartTimer() {
     }
 
     const UINT period = MinimumPeriod();
-    ::timeBeginPeriod(period);
+    hires::BeginPeriod(period);
     const DWORD_PTR key = hires::RegisterRun(run);
     // The delay goes unchanged to the service, which refuses one outside the
     // device's range (a negative Interval becomes a huge delay).
@@ -330,7 +333,7 @@ void THiResTimer::RestartTimer() {
                                        TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
     if (id == 0) {
         hires::UnregisterRun(key);
-        ::timeEndPeriod(period);
+        hires::EndPeriod(period);
         if (run->TickWindow) {
             ::SetWindowLongPtrA(run->TickWindow.Get(), GWLP_USERDATA, 0);
             run->TickWindow.Close();
@@ -413,7 +416,7 @@ void THiResTimer::StopTimerEvent() {
         run->TickWindow.Close();
         run->PendingMessages = 0;
     }
-    ::timeEndPeriod(MinimumPeriod());
+    hires::EndPeriod(MinimumPeriod());
 }
 
 void CALLBACK THiResTimer::TimeCallBack(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {

@@ -56,6 +56,12 @@ namespace hires {
 // Only there are ticks delivered on the multimedia service's own thread.
 extern bool SystemIsWindows95;
 
+// The calls that raise and lower the system timer resolution (winmm's
+// timeBeginPeriod and timeEndPeriod); tests count them.
+using TPeriodCall = UINT(WINAPI*)(UINT period);
+extern TPeriodCall BeginPeriod;
+extern TPeriodCall EndPeriod;
+
 // The state that one tick thread shares with its timer. It lives as long as
 // either side holds it, so a thread that has been detached, or that ended
 // after an error, never touches closed events or a destroyed component.

@@ -83,6 +83,11 @@ HandlerState& State() {
     return state;
 }
 
+TSetForegroundWindow& ForegroundCall() {
+    static TSetForegroundWindow call;
+    return call;
+}
+
 POINT CursorNow() {
     POINT point{0, 0};
     if (!::GetCursorPos(&point)) point = POINT{0, 0};
@@ -110,6 +115,13 @@ void Raise(const Event& event, Args&&... args) {
 void SetShellNotifyIcon(TShellNotifyIcon call) { ShellCall() = std::move(call); }
 
 BOOL ShellNotifyIconDirect(DWORD message, NOTIFYICONDATAA& record) { return ::Shell_NotifyIconA(message, &record); }
+
+void SetForegroundWindowCall(TSetForegroundWindow call) { ForegroundCall() = std::move(call); }
+
+BOOL BringToForeground(HWND window) {
+    if (const TSetForegroundWindow& call = ForegroundCall()) return call(window);
+    return ::SetForegroundWindow(window);
+}
 
 uint32_t ComctlVersion() {
     if (g_comctlVersion == 0) g_comctlVersion = ReadComctlVersion();  // kept once read
@@ -468,8 +480,10 @@ void TTrayIcon::TrayCallback(UINT event) {
 
         case WM_LBUTTONDOWN:
             if (OnDblClick) {
-                // A new press: whatever an earlier double click left is over.
-                doubleClickSeen_ = false;
+                // A double click seen while no click was waiting (before
+                // OnDblClick was assigned) has no say in this press; one seen
+                // while the delay runs swallows the click of a triple click.
+                if (!clickDelayTimer_->Running()) doubleClickSeen_ = false;
                 clickDelayTimer_->SetInterval(::GetDoubleClickTime());
                 clickDelayTimer_->Start();
             }
@@ -541,7 +555,7 @@ void TTrayIcon::ShowMenuAtCursor() {
     // The menu closes properly when clicked beside it only if the
     // application is in the foreground while it is tracked.
     if (Application) {
-        ::SetForegroundWindow(Application->Handle());
+        BringToForeground(Application->Handle());
         Application->ProcessMessages();
         if (gone() || !popupMenu_) return;  // the pending messages may have changed everything
     }

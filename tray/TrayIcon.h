@@ -51,6 +51,14 @@ using TShellNotifyIcon = std::function<BOOL(DWORD message, NOTIFYICONDATAA& reco
 void SetShellNotifyIcon(TShellNotifyIcon call);
 BOOL ShellNotifyIconDirect(DWORD message, NOTIFYICONDATAA& record);
 
+// Every request of the tray icons to bring a window to the foreground goes
+// through this call. Tests put a watcher in (which may call
+// ::SetForegroundWindow itself); null puts the system's call back.
+using TSetForegroundWindow = std::function<BOOL(HWND window)>;
+void SetForegroundWindowCall(TSetForegroundWindow call);
+// Brings the window to the foreground through the call above.
+BOOL BringToForeground(HWND window);
+
 // comctl32's file version (major in the high word, minor in the low word), 0
 // when it can't be read.
 uint32_t ComctlVersion();

@@ -94,8 +94,8 @@ bool TTrayIcon::OwnerWindowProc(UINT message, WPARAM wParam, LPARAM lParam, LRES
     if (message == WM_SHOWWINDOW) {
         if (wParam == 1 && lParam == 0) {
             // Shown by a direct call: bring the application and the form forward.
-            if (Application) ::SetForegroundWindow(Application->Handle());
-            ::SetForegroundWindow(ownerWindow_);
+            if (Application) BringToForeground(Application->Handle());
+            BringToForeground(ownerWindow_);
             return false;
         }
         // Hidden because the owning top-level window is being minimised.

@@ -134,14 +134,24 @@ TEST_F(AutoRunner, SwitchingOnWritesTheProgramPathUnderTheChosenHiveAlone) {
     }
 }
 
-TEST_F(AutoRunner, ChangingTheHiveWhileOnMovesTheValue) {
-    auto runner = Load();
-    runner->SetAutoRun(true);
-    ExpectValue(Get(HKEY_CURRENT_USER), RunValueData(ProgramPath()));
-    runner->SetRegLocation(TRegLocation::LocalMachine);
-    EXPECT_EQ(runner->RegLocation(), TRegLocation::LocalMachine);
-    EXPECT_FALSE(Get(HKEY_CURRENT_USER).has_value());
-    ExpectValue(Get(HKEY_LOCAL_MACHINE), RunValueData(ProgramPath()));
+TEST_F(AutoRunner, ChangingTheHiveMovesTheValueWhileOnAndRemovesItFromBothWhileOff) {
+    for (bool autoRun : {true, false}) {
+        SCOPED_TRACE(autoRun ? "on" : "off");
+        Remove();
+        auto runner = Load();
+        runner->SetAutoRun(autoRun);
+        // Values of the same name that appeared meanwhile, in both hives.
+        Put(HKEY_CURRENT_USER, Sz("C:\\user.exe"));
+        Put(HKEY_LOCAL_MACHINE, Sz("C:\\machine.exe"));
+        runner->SetRegLocation(TRegLocation::LocalMachine);
+        EXPECT_EQ(runner->RegLocation(), TRegLocation::LocalMachine);
+        EXPECT_EQ(runner->AutoRun(), autoRun);
+        EXPECT_FALSE(Get(HKEY_CURRENT_USER).has_value());
+        if (autoRun)
+            ExpectValue(Get(HKEY_LOCAL_MACHINE), RunValueData(ProgramPath()));
+        else
+            EXPECT_FALSE(Get(HKEY_LOCAL_MACHINE).has_value());
+    }
 }
 
 TEST_F(AutoRunner, SettingAPropertyToItsValueTouchesNoKey) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "support/ProcessCounts.h"
 #include "framework/Application.h"
@@ -282,13 +284,15 @@ TEST(HiResTimer, AnErrorInOnTimerGoesToTheCentralHandlerAndLaterTicksStillCome) 
         AsIfWindows95 win95;
         ErrorCapture errors;
         std::atomic<int> ticks{0};
+        // More failing ticks than the window's queue has places.
+        constexpr int kFailing = 25;
         auto timer = MakeTimer(mode, 2, [&](TObject*) {
-            if (++ticks == 1) throw Exception("Fehler im Takt");
+            if (++ticks <= kFailing) throw Exception("Fehler im Takt");
         });
         timer->SetEnabled(true);
-        ASSERT_TRUE(WaitFor([&] { return ticks >= 3; }));
+        ASSERT_TRUE(WaitFor([&] { return ticks >= kFailing + 3; }));
         timer->SetEnabled(false);
-        ASSERT_EQ(errors.Count(), 1u);
+        ASSERT_EQ(errors.Count(), static_cast<size_t>(kFailing));
         EXPECT_EQ(errors.Message(0), "Fehler im Takt");
         // The window reports with the timer as sender, the service's thread with none.
         if (mode == cmCallback) {
@@ -512,4 +516,154 @@ TEST(HiResTimer, TheDesigningStateStopsTheTimerAndLeavingItStartsAgain) {
     }
     // The multimedia service keeps a thread of its own once used.
     EXPECT_TRUE(WaitFor([&] { return ProcessThreadCount() <= threads + 1; }));
+}
+
+TEST(HiResTimer, AStopWaitsForAHandlerOnTheTickThreadOnlyWithWaitForTerminate) {
+    for (bool waitForTerminate : {true, false}) {
+        SCOPED_TRACE(waitForTerminate ? "WaitForTerminate" : "no WaitForTerminate");
+        std::atomic<bool> entered{false}, finished{false};
+        std::atomic<int> ticks{0};
+        auto timer = MakeTimer(
+            cmThread, 1,
+            [&](TObject*) {
+                if (++ticks != 1) return;
+                entered = true;
+                ::Sleep(1000);  // a slow tick
+                finished = true;
+            },
+            false, waitForTerminate);
+        timer->SetEnabled(true);
+        ASSERT_TRUE(PollWithoutMessages([&] { return entered.load(); }));
+        timer->SetEnabled(false);
+        EXPECT_EQ(finished.load(), waitForTerminate);
+        EXPECT_TRUE(WaitFor([&] { return finished.load(); }));
+        EXPECT_EQ(ticks, 1);
+    }
+}
+
+TEST(HiResTimer, AHandlerMayDestroyItsOwnTimer) {
+    AsIfWindows95 win95;  // for cmCallback
+    struct Case {
+        TCallbackMode mode;
+        bool synchronize;
+        const char* name;
+    };
+    const Case cases[] = {
+        {cmWindow, true, "cmWindow"},
+        {cmThread, true, "cmThread on the main thread"},
+        {cmThread, false, "cmThread on the tick thread"},
+        {cmCallback, true, "cmCallback"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ErrorCapture errors;
+        std::atomic<int> ticks{0};
+        std::atomic<bool> destroyed{false};
+        std::atomic<THiResTimer*> own{nullptr};
+        std::atomic<TObject*> sender{nullptr};
+        std::chrono::steady_clock::duration took{};
+        auto timer = MakeTimer(
+            c.mode, 1,
+            [&](TObject* s) {
+                ++ticks;
+                THiResTimer* self = own.exchange(nullptr);
+                if (!self) return;
+                sender = s;
+                const auto start = std::chrono::steady_clock::now();
+                delete self;
+                took = std::chrono::steady_clock::now() - start;
+                destroyed = true;
+            },
+            c.synchronize, true);
+        own = timer.get();
+        THiResTimer* const raw = timer.release();
+        raw->SetEnabled(true);
+        ASSERT_TRUE(WaitFor([&] { return destroyed.load(); }));
+        EXPECT_EQ(sender.load(), raw);
+        EXPECT_LT(took, kAckBound / 2) << "the destruction waited for the thread that runs it";
+        PumpFor(100ms);
+        EXPECT_EQ(ticks, 1) << "no tick after the destruction";
+        EXPECT_EQ(errors.Count(), 0u);
+    }
+}
+
+namespace {
+
+// Counts the raised and lowered timer periods while it exists.
+class PeriodCount {
+public:
+    PeriodCount() : begin_(hires::BeginPeriod), end_(hires::EndPeriod) {
+        begins = ends = 0;
+        wrongPeriods = 0;
+        TIMECAPS caps{};
+        ::timeGetDevCaps(&caps, sizeof caps);
+        minimum = caps.wPeriodMin;
+        hires::BeginPeriod = Begin;
+        hires::EndPeriod = End;
+    }
+    ~PeriodCount() {
+        hires::BeginPeriod = begin_;
+        hires::EndPeriod = end_;
+    }
+    PeriodCount(const PeriodCount&) = delete;
+    PeriodCount& operator=(const PeriodCount&) = delete;
+
+    // Periods raised and not yet lowered.
+    int Raised() const { return begins - ends; }
+
+    static inline std::atomic<int> begins{0}, ends{0}, wrongPeriods{0};
+    static inline UINT minimum = 0;
+
+private:
+    static UINT WINAPI Begin(UINT period) {
+        ++begins;
+        if (period != minimum) ++wrongPeriods;
+        return ::timeBeginPeriod(period);
+    }
+    static UINT WINAPI End(UINT period) {
+        ++ends;
+        if (period != minimum) ++wrongPeriods;
+        return ::timeEndPeriod(period);
+    }
+
+    hires::TPeriodCall begin_, end_;
+};
+
+}  // namespace
+
+TEST(HiResTimer, EveryRaisedTimerPeriodIsLoweredAgain) {
+    AsIfWindows95 win95;  // for cmCallback
+    PeriodCount periods;
+    for (TCallbackMode mode : {cmWindow, cmThread, cmCallback}) {
+        SCOPED_TRACE(ModeName(mode));
+        TickLog log;
+        auto timer = MakeTimer(mode, 5, log.Handler());
+        EXPECT_EQ(periods.Raised(), 0) << "nothing runs yet";
+        timer->SetEnabled(true);
+        EXPECT_EQ(periods.Raised(), 1);
+        timer->SetInterval(6);
+        EXPECT_EQ(periods.Raised(), 1) << "a restart lowers the old run's period";
+        EXPECT_THROW(timer->SetInterval(-1), EOutOfResources);
+        EXPECT_EQ(periods.Raised(), 0) << "a refused start lowers what it raised";
+        timer->SetInterval(7);
+        EXPECT_EQ(periods.Raised(), 1);
+        timer.reset();
+        EXPECT_EQ(periods.Raised(), 0) << "destruction lowers it";
+    }
+    EXPECT_GT(PeriodCount::begins.load(), 0);
+    EXPECT_EQ(PeriodCount::wrongPeriods.load(), 0) << "always the device's minimum period";
+}
+
+TEST(HiResTimer, AChangeOfIntervalStartsThePeriodAfresh) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> ticks;
+    auto timer = MakeTimer(cmWindow, 800, [&](TObject*) { ticks.push_back(Clock::now()); });
+    timer->SetEnabled(true);
+    PumpFor(400ms);  // the old period's tick would come about 400 ms from here
+    const auto change = Clock::now();
+    timer->SetInterval(1000);
+    ASSERT_TRUE(WaitFor([&] { return !ticks.empty() && ticks.back() > change; }));
+    const auto first = *std::find_if(ticks.begin(), ticks.end(), [&](Clock::time_point t) { return t > change; });
+    // A whole new period lies between the change and the next tick.
+    EXPECT_GE(first - change, 700ms);
 }

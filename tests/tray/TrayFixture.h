@@ -52,6 +52,22 @@ public:
     std::vector<Call> calls;
 };
 
+// Records every foreground request of the tray icons and passes it on.
+class ForegroundWatch {
+public:
+    ForegroundWatch() {
+        SetForegroundWindowCall([this](HWND window) {
+            calls.push_back(window);
+            return ::SetForegroundWindow(window);
+        });
+    }
+    ~ForegroundWatch() { SetForegroundWindowCall(nullptr); }
+    ForegroundWatch(const ForegroundWatch&) = delete;
+    ForegroundWatch& operator=(const ForegroundWatch&) = delete;
+
+    std::vector<HWND> calls;
+};
+
 // Whether the shell holds an entry for the window and number: only a present
 // entry can be modified.
 inline bool InTray(HWND window, uint32_t id) {
@@ -67,6 +83,16 @@ inline bool InTray(const TTrayIcon& icon) { return InTray(TTrayIconHandler::Wind
 inline void PostCallback(uint32_t trayId, UINT event) {
     ::PostMessageA(TTrayIconHandler::Window(), TrayCallbackMessage, trayId, event);
     Application->ProcessMessages();
+}
+
+// Takes the posted messages of one window out of the queue; true when one of
+// them was the given message.
+inline bool TakePosted(HWND window, UINT message) {
+    bool found = false;
+    MSG msg;
+    for (int i = 0; i < 1000 && ::PeekMessageA(&msg, window, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE); ++i)
+        found = found || msg.message == message;
+    return found;
 }
 
 // Pauses while the message loop runs.

@@ -447,3 +447,106 @@ TEST_F(TrayIconTest, AHandlerMayDestroyTheIcon) {
     EXPECT_EQ(log, (Log{"down L", "click"}));
     EXPECT_EQ(icon, nullptr);
 }
+
+TEST_F(TrayIconTest, ATripleClickGivesTheDoubleClickAndNoClick) {
+    icon->OnDblClick = [this](TObject* sender) { Note(sender, "double"); };
+    const auto doubleClickTime = std::chrono::milliseconds(::GetDoubleClickTime());
+
+    // The third press comes while the first one's delay still runs.
+    for (UINT event : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP})
+        Post(event);
+    PumpFor(doubleClickTime * 2);
+    EXPECT_EQ(log, (Log{"down L", "up L", "double", "up L", "down L", "up L"}));
+
+    // Once that delay is over, the double click is forgotten.
+    log.clear();
+    Post(WM_LBUTTONDOWN);
+    Post(WM_LBUTTONUP);
+    EXPECT_TRUE(WaitFor([&] { return Clicked(); }));
+}
+
+TEST_F(TrayIconTest, TheModifierKeysAndThePointerAreReadWhenTheCallbackIsHandled) {
+    TShiftState shift = 0;
+    POINT at{};
+    icon->OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int x, int y) {
+        shift = s;
+        at = POINT{x, y};
+    };
+    const auto key = [](WORD vk, bool down) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        ::SendInput(1, &input, sizeof input);
+    };
+    struct Case {
+        const char* what;
+        WORD key;
+        TShiftState flag;
+    };
+    const Case cases[] = {
+        {"no key", 0, 0},
+        {"Shift", VK_SHIFT, ssShift},
+        {"Ctrl", VK_CONTROL, ssCtrl},
+        {"Alt", VK_MENU, ssAlt},
+    };
+    const HWND hidden = TTrayIconHandler::Window();
+    int x = 300;
+    for (const Case& c : cases) {
+        ::SetCursorPos(100, 100);
+        // The shell's message waits while the key goes down and the pointer moves.
+        ::PostMessageA(hidden, TrayCallbackMessage, icon->TrayId(), WM_MBUTTONDOWN);
+        if (c.key) key(c.key, true);
+        ::SetCursorPos(++x, 200);
+        // No early return while a key is down: it would stay down for later tests.
+        EXPECT_TRUE(WaitFor([&] { return !c.key || ::GetAsyncKeyState(c.key) < 0; })) << c.what;
+        MSG msg;
+        while (::PeekMessageA(&msg, hidden, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        if (c.key) key(c.key, false);
+        EXPECT_TRUE(WaitFor([&] { return !c.key || ::GetAsyncKeyState(c.key) >= 0; })) << c.what;
+        // The keys' own messages are nobody's business here.
+        while (::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        }
+        EXPECT_EQ(shift, c.flag | ssMiddle) << c.what;
+        EXPECT_EQ(at.x, x) << c.what;
+        EXPECT_EQ(at.y, 200) << c.what;
+    }
+}
+
+TEST_F(TrayIconTest, TheMenuOpensAfterWhatWaitedWithTheApplicationInFrontAndANullMessageFollowsIt) {
+    ForegroundWatch foreground;
+    Log chosen;
+    TPopupMenu* menu = MakeMenu(form, chosen);
+    std::vector<HWND> requestedBeforeMenu;
+    menu->OnPopup = [&](TObject*) {
+        log.push_back("menu");
+        requestedBeforeMenu = foreground.calls;
+        ::PostMessageA(Application->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    };
+    icon->SetPopupMenu(menu);
+    TakePosted(form->Handle(), WM_NULL);
+
+    // The right press is taken out of the queue alone; a move waits behind it.
+    const HWND hidden = TTrayIconHandler::Window();
+    ::PostMessageA(hidden, TrayCallbackMessage, icon->TrayId(), WM_RBUTTONDOWN);
+    ::PostMessageA(hidden, TrayCallbackMessage, icon->TrayId(), WM_MOUSEMOVE);
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageA(&msg, hidden, TrayCallbackMessage, TrayCallbackMessage, PM_REMOVE));
+    ::DispatchMessageA(&msg);
+    EXPECT_EQ(log, (Log{"down R", "move", "menu"})) << "what waited is handled before the menu opens";
+    EXPECT_EQ(requestedBeforeMenu, std::vector<HWND>{Application->Handle()});
+    EXPECT_EQ(chosen, Log{});
+    EXPECT_TRUE(TakePosted(form->Handle(), WM_NULL)) << "the form hears of the menu's end";
+}
+
+TEST_F(TrayIconTest, SettingTheIconRefreshesTheEntryOnce) {
+    icon->SetIconVisible(true);
+    TIcon image;
+    image.SetHandle(SolidIcon(RGB(255, 0, 0)));
+    ShellWatch watch;
+    icon->SetIcon(image);
+    ASSERT_EQ(watch.Messages(), std::vector<DWORD>{NIM_MODIFY});
+    EXPECT_TRUE(watch.calls[0].result);
+    ASSERT_NE(watch.calls[0].record.hIcon, nullptr);
+    EXPECT_EQ(ReadIcon(watch.calls[0].record.hIcon).At(8, 8), RGB(255, 0, 0));
+}

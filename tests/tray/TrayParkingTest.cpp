@@ -8,6 +8,7 @@
 
 #include "TrayFixture.h"
 #include "framework/Forms.h"
+#include "framework/Synchronize.h"
 #include "tray/TrayIcon.h"
 
 using namespace sw;
@@ -147,9 +148,60 @@ TEST_F(TrayParkingTest, RestoringTheApplicationWindowShowsTheMainWindow) {
     ShowNormally();
     ::SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ExpectParked("parked");
+    // The application window's own restoring is held off: the icon's hook,
+    // which sees the message first, shows the main window by itself.
+    const int held = Application->HookMainWindow([](UINT message, WPARAM wParam, LPARAM, LRESULT&) {
+        return message == WM_SYSCOMMAND && wParam == SC_RESTORE;
+    });
     ::SendMessageA(Application->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    Application->UnhookMainWindow(held);
     EXPECT_TRUE(form->Visible());
     EXPECT_TRUE(::IsWindowVisible(form->Handle()));
+}
+
+TEST_F(TrayParkingTest, AFormShownByACallBringsTheApplicationAndThenTheFormToTheFront) {
+    ShowNormally();
+    form->SetVisible(false);
+    ForegroundWatch foreground;
+    form->Show();
+    EXPECT_EQ(foreground.calls, (std::vector<HWND>{Application->Handle(), form->Handle()}));
+    EXPECT_EQ(::GetForegroundWindow(), form->Handle());
+
+    // Shown again as its owner comes back: no request.
+    foreground.calls.clear();
+    ::SendMessageA(form->Handle(), WM_SHOWWINDOW, TRUE, SW_PARENTOPENING);
+    EXPECT_EQ(foreground.calls, std::vector<HWND>{});
+}
+
+TEST_F(TrayParkingTest, AnApplicationThatIsEndingIsNotParkedWhenItsFormsAreHidden) {
+    // An application object of its own is asked to end; the tests' one goes on.
+    TApplication* const running = Application;
+    {
+        TApplication ending;
+        auto* main = new TForm(nullptr);
+        ending.SetMainForm(main);
+        auto* own = new TTrayIcon(main);
+        own->SetMinimizeToTray(true);
+        int events = 0;
+        own->OnMinimizeToTray = [&](TObject*) { ++events; };
+        for (bool terminating : {false, true}) {
+            SCOPED_TRACE(terminating ? "ending" : "running");
+            own->SetIconVisible(false);
+            main->Show();
+            if (terminating) ending.Terminate();
+            EXPECT_EQ(::SendMessageA(main->Handle(), WM_SHOWWINDOW, FALSE, SW_PARENTCLOSING), terminating ? 0 : 1);
+            EXPECT_EQ(events, 1);
+            EXPECT_EQ(InTray(*own), !terminating);
+        }
+        ending.SetMainForm(nullptr);
+        delete main;
+        MSG quit;
+        while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+    Application = running;
+    const HWND window = running->Handle();
+    SetSynchronizeWakeup([window] { ::PostMessageA(window, WM_NULL, 0, 0); });
 }
 
 TEST_F(TrayParkingTest, TheIconReturnsWhenTheShellMakesItsTaskbarAnew) {
