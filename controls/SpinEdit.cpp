@@ -62,9 +62,8 @@ void TSpinEdit::SetValue(int32_t value) {
     // what was rewritten, not the edit's habit of putting it at the start.
     const std::string before = Text();
     if (text == before) return;
-    DWORD start = 0;
     DWORD end = 0;
-    ::SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    ::SendMessageA(Handle(), EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
     SetText(text);
     const controls::SelectionRange selection =
         controls::SelectionAfterRewrite(before, Text(), static_cast<int32_t>(end));

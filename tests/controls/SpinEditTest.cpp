@@ -193,6 +193,17 @@ TEST_F(SpinEditTest, WithTheEditorDisabledOnlyStepsChangeTheText) {
     ::SendMessageA(Edit(), WM_UNDO, 0, 0);
     ::SendMessageA(Edit(), EM_SETSEL, 0, 0);
     Key(Edit(), VK_DELETE);
+    {
+        // Shift+Insert, with Shift held in this thread's key state.
+        BYTE keys[256] = {};
+        ::GetKeyboardState(keys);
+        const BYTE shift = keys[VK_SHIFT];
+        keys[VK_SHIFT] = 0x80;
+        ::SetKeyboardState(keys);
+        Key(Edit(), VK_INSERT);
+        keys[VK_SHIFT] = shift;
+        ::SetKeyboardState(keys);
+    }
     EXPECT_EQ(Text(), "50");
     EXPECT_EQ(changes.size(), changesBefore);
     EXPECT_EQ(beeps, 2) << "paste, cut and delete are dropped without a sound";
