@@ -34,6 +34,16 @@ TForm1::~TForm1() {
     if (SpinEdit1) SpinEdit1->OnChange = nullptr;
 }
 
+std::string ReadMeAddress() {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length < MAX_PATH ? length : 0);
+    folder.erase(folder.find_last_of('\\') + 1);
+    const std::string readMe = folder + "LIESMICH.txt";
+    if (::GetFileAttributesA(readMe.c_str()) != INVALID_FILE_ATTRIBUTES) return readMe;
+    return folder;
+}
+
 void TForm1::CreateParams(TCreateParams& params) {
     TForm::CreateParams(params);
     params.WinClassName = "TForm1";

@@ -99,6 +99,10 @@ private:
     guard::TGuard guard_;
 };
 
+// What the window's link opens: the read-me that the package puts beside the
+// program (LIESMICH.txt), or the program's folder when there is none.
+std::string ReadMeAddress();
+
 // The main window's stored description: makes every component of the form,
 // applies its stored properties in their stored order while the components
 // are loading, then completes their loading (resources/Form1.cpp).

@@ -1,5 +1,7 @@
 #include "ControlRules.h"
 
+#include <algorithm>
+
 #include "framework/StrUtils.h"
 
 namespace sw::controls {
@@ -24,6 +26,24 @@ bool IsAcceptedSpinChar(char c, char decimalSeparator, bool editorEnabled) {
 }
 
 int32_t SpinValueOf(std::string_view text, int32_t min) { return TryStrToInt(text).value_or(min); }
+
+SelectionRange SelectionAfterRewrite(std::string_view before, std::string_view after, int32_t caret) {
+    const auto beforeLength = static_cast<int32_t>(before.size());
+    const auto afterLength = static_cast<int32_t>(after.size());
+    caret = std::clamp<int32_t>(caret, 0, beforeLength);
+    int32_t prefix = 0;
+    while (prefix < beforeLength && prefix < afterLength && before[prefix] == after[prefix]) ++prefix;
+    int32_t suffix = 0;
+    while (suffix < beforeLength - prefix && suffix < afterLength - prefix &&
+           before[beforeLength - 1 - suffix] == after[afterLength - 1 - suffix])
+        ++suffix;
+    if (caret < prefix) return {caret, caret};
+    if (caret > beforeLength - suffix) {
+        const int32_t moved = caret + afterLength - beforeLength;
+        return {moved, moved};
+    }
+    return {prefix, afterLength - suffix};
+}
 
 int32_t TabStopPixels(int32_t zeroWidth, int32_t tabWidth) {
     const int64_t quarters = static_cast<int64_t>(zeroWidth) * tabWidth;  // the stop times 4

@@ -36,26 +36,24 @@ namespace {
 // The label's module starts up with the program, before any window exists.
 const bool g_cursorsRegistered = (RegisterProCursors(::GetModuleHandleA(nullptr)), true);
 
-std::function<void(const std::string&)>& OpenAddressHandler() {
-    static std::function<void(const std::string&)> handler;
-    return handler;
+TShellExecute& ShellExecuteCall() {
+    static TShellExecute call;
+    return call;
 }
 
 }  // namespace
 
-void SetOpenAddressHandler(std::function<void(const std::string& address)> handler) {
-    OpenAddressHandler() = std::move(handler);
-}
+void SetShellExecute(TShellExecute call) { ShellExecuteCall() = std::move(call); }
 
 void OpenAddress(const std::string& address) {
     if (address.empty()) return;
-    if (OpenAddressHandler()) {
-        OpenAddressHandler()(address);
-        return;
-    }
-    // The shell reports its own failures to the user; the label does not.
-    ::ShellExecuteA(Application ? Application->Handle() : nullptr, "open", address.c_str(), nullptr, nullptr,
-                    SW_SHOW);
+    const auto shell = [](HWND owner, const char* verb, const char* file, const char* parameters,
+                          const char* directory, int show) {
+        // The shell reports its own failures to the user; the label does not.
+        ::ShellExecuteA(owner, verb, file, parameters, directory, show);
+    };
+    const TShellExecute call = ShellExecuteCall() ? ShellExecuteCall() : TShellExecute(shell);
+    call(Application ? Application->Handle() : nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 // ========================================================== TProCustomLabel

@@ -183,8 +183,13 @@ private:
 
 // Hands an address to the shell ("open", shown normally, owned by the
 // application's window); an empty address opens nothing, and a failure is
-// not reported. Tests may take the addresses instead (null: the shell).
+// not reported.
 void OpenAddress(const std::string& address);
-void SetOpenAddressHandler(std::function<void(const std::string& address)> handler);
+
+// The shell call that OpenAddress makes, with ShellExecuteA's arguments.
+// Tests may take the call instead of the shell (null puts the shell back).
+using TShellExecute = std::function<void(HWND owner, const char* verb, const char* file, const char* parameters,
+                                         const char* directory, int show)>;
+void SetShellExecute(TShellExecute call);
 
 }  // namespace sw

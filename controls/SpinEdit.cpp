@@ -52,7 +52,34 @@ int32_t TSpinEdit::ClampToRange(int32_t value) const { return controls::ClampToR
 
 int32_t TSpinEdit::Value() { return controls::SpinValueOf(Text(), minValue_); }
 
-void TSpinEdit::SetValue(int32_t value) { SetText(IntToStr(ClampToRange(value))); }
+void TSpinEdit::SetValue(int32_t value) {
+    const std::string text = IntToStr(ClampToRange(value));
+    if (changeDepth_ == 0 || !HandleAllocated()) {
+        SetText(text);
+        return;
+    }
+    // Written back while the text changes: where the caret goes follows
+    // what was rewritten, not the edit's habit of putting it at the start.
+    const std::string before = Text();
+    if (text == before) return;
+    DWORD end = 0;
+    ::SendMessageA(Handle(), EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    SetText(text);
+    const controls::SelectionRange selection =
+        controls::SelectionAfterRewrite(before, Text(), static_cast<int32_t>(end));
+    SetSelection(selection.start, selection.end - selection.start);
+}
+
+void TSpinEdit::Change() {
+    ++changeDepth_;
+    try {
+        TCustomEdit::Change();
+    } catch (...) {
+        --changeDepth_;
+        throw;
+    }
+    --changeDepth_;
+}
 
 bool TSpinEdit::IsAcceptedChar(char key) {
     return controls::IsAcceptedSpinChar(key, UserDecimalSeparator(), editorEnabled_);
@@ -80,6 +107,8 @@ void TSpinEdit::KeyDown(WORD& key, TShiftState shift) {
     else if (key == VK_DOWN)
         StepDown();
     TCustomEdit::KeyDown(key, shift);
+    // The edit deletes on Delete and pastes on Shift+Insert by itself.
+    if (!editorEnabled_ && (key == VK_DELETE || (key == VK_INSERT && (shift & ssShift)))) key = 0;
 }
 
 void TSpinEdit::KeyPress(char& key) {
@@ -149,6 +178,13 @@ void TSpinEdit::WndProc(TMessage& message) {
         case WM_CUT:
             // Dropped without a sound when the text may not be edited.
             if (EditorEnabled() && !ReadOnly()) TCustomEdit::WndProc(message);
+            return;
+        case WM_CLEAR:
+        case WM_UNDO:
+        case EM_UNDO:
+            // Also from the edit's context menu: only stepping changes the
+            // text while the editor is disabled.
+            if (EditorEnabled()) TCustomEdit::WndProc(message);
             return;
         default:
             TCustomEdit::WndProc(message);

@@ -21,7 +21,9 @@ public:
     // The text converted to an integer, or MinValue when it converts not.
     // Reading never clamps.
     int32_t Value();
-    // The text becomes the decimal form of the clamped value.
+    // The text becomes the decimal form of the clamped value. Written from
+    // a change handler (the text written back in another form while the
+    // user types), the caret stays where the user typed.
     void SetValue(int32_t value);
     int32_t MinValue() const { return minValue_; }
     void SetMinValue(int32_t value) { minValue_ = value; }
@@ -29,7 +31,8 @@ public:
     void SetMaxValue(int32_t value) { maxValue_ = value; }
     int32_t Increment() const { return increment_; }
     void SetIncrement(int32_t value) { increment_ = value; }
-    // When false the text changes only by stepping.
+    // When false the text changes only by stepping: typing, deleting,
+    // pasting, cutting and undoing change nothing.
     bool EditorEnabled() const { return editorEnabled_; }
     void SetEditorEnabled(bool value) { editorEnabled_ = value; }
 
@@ -51,6 +54,7 @@ protected:
     void KeyPress(char& key) override;
     void DoEnter() override;
     void DoExit() override;
+    void Change() override;
 
 private:
     void LayoutTextArea();
@@ -61,6 +65,7 @@ private:
     int32_t maxValue_ = 0;
     int32_t increment_ = 1;
     bool editorEnabled_ = true;
+    int changeDepth_ = 0;  // inside OnChange
 };
 
 }  // namespace sw

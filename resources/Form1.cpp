@@ -80,9 +80,9 @@ void ReadForm1(TForm1& f) {
     f.ProUrlLabel1 = Make<TProUrlLabel>(loading, f, "ProUrlLabel1", [&](TProUrlLabel& c) {
         c.SetParent(f.Panel1);
         c.SetBounds(8, 40, 188, 16);
-        c.SetCaption("Startwacht im Netz");
+        c.SetCaption("Liesmich zu Startwacht");
         StoredFont(c.Font(), DEFAULT_CHARSET, clRed, -13, "MS Sans Serif", fsUnderline);
-        c.SetURL("http://startwacht.example/");
+        c.SetURL(ReadMeAddress());
         c.SetUnvisitedColor(clRed);
     });
     f.Button1 = Make<TButton>(loading, f, "Button1", [&](TButton& c) {
@@ -128,7 +128,9 @@ void ReadForm1(TForm1& f) {
     });
     f.SpinEdit1 = Make<TSpinEdit>(loading, f, "SpinEdit1", [&](TSpinEdit& c) {
         c.SetParent(f.Panel1);
-        c.SetBounds(336, 91, 57, 26);
+        // Wider than the 57 pixels first drawn, so that 10000 shows whole
+        // beside the arrows also at 96 dpi, where the arrows keep 15 pixels.
+        c.SetBounds(330, 91, 68, 26);
         c.SetMaxValue(10000);
         c.SetMinValue(1);
         c.SetValue(100);

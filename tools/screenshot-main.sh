@@ -5,8 +5,16 @@
 # window after a left click on the icon. Writes docs/tray-icon.png,
 # docs/tray-menu.png and docs/main-window.png, and the whole desktop of each
 # step under build/screenshots/.
+#   tools/screenshot-main.sh --dpi 144
+# shows the program at another screen resolution (96, 120, 144, ...), with
+# the widest maximum 10000 in its field, and writes the pictures into
+# build/screenshots/<dpi>-dpi/ instead of docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+dpi=""
+if [[ "${1:-}" == "--dpi" ]]; then
+    dpi=${2:?"--dpi braucht eine Zahl"}
+fi
 "$root/tools/setup-debian.sh"
 "$root/tools/build.sh" i686
 
@@ -18,9 +26,16 @@ trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
 wine_session_start "$root/build/screenshot-main-session" "$root/build/i686/tools/WineKeeper.exe" --throwaway
 
+if [[ -n "$dpi" ]]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+fi
+
 sysdir="$WINEPREFIX/drive_c/windows/syswow64"
 wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' /d 'about:blank' /f >/dev/null 2>&1
-printf 'about:blank\r\n11100\r\n' >"$sysdir/spurl.vxd"
+maximum=100
+[[ -z "$dpi" ]] || maximum=10000
+printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
 {
     printf '09.12.2026 10:00:05>>Ein unbekanntes Subjekt... >>Startpage:http://www.eine-sehr-lange-adresse.example/mit/einem/langen/pfad/der/breiter/ist/als/die/liste.html\r\n'
     printf '09.12.2026 09:59:58>>Ein Offline-B\xf6sewicht >>Startpage:about:test\r\n'
@@ -28,6 +43,7 @@ printf 'about:blank\r\n11100\r\n' >"$sysdir/spurl.vxd"
 
 shots="$root/build/screenshots"
 docs="$root/docs"
+[[ -z "$dpi" ]] || docs="$shots/$dpi-dpi"
 mkdir -p "$shots" "$docs"
 out="$root/build/screenshot-main-session/startwacht.log"
 setsid wine "$root/build/i686/app/Startwacht.exe" </dev/null >"$out" 2>&1 &

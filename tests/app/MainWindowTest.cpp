@@ -1,13 +1,17 @@
 // The main window inside the test's own process, where the order of its
-// steps can be watched: what reaches the shell and when the files appear.
+// steps can be watched and its windowless parts read: what reaches the
+// shell and when the files appear, the labels, fonts and the link.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "StartwachtProcess.h"
 #include "app/Program.h"
 #include "app/Unit1.h"
+#include "autostart/AutoRunner.h"
+#include "framework/Application.h"
 #include "support/TestSupport.h"
 #include "tray/TrayIcon.h"
 
@@ -46,6 +50,283 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFiles) {
     EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
     ClearStartwachtFiles();
     SetStartPage("about:blank");
+}
+
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The window as the program builds it, with the files and the start page in
+// a known state; `use` runs once it exists, then the program ends.
+class MainWindowForm : public testing::Test {
+protected:
+    void SetUp() override {
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        SetStartPage("about:test");
+        ClearStartwachtFiles();
+        WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    }
+    void TearDown() override {
+        ClearStartwachtFiles();
+        SetStartPage("about:blank");
+        DeleteValue(HKEY_CURRENT_USER, kRunKey, "Startwacht");
+    }
+    static void Run(const std::function<void(TForm1&)>& use) {
+        const int exitCode = RunStartwacht([&](TForm1& form) {
+            use(form);
+            Application->Terminate();
+        });
+        EXPECT_EQ(exitCode, 0);
+    }
+    // Opened as a click on the tray icon opens it.
+    static void Open(TForm1& form) {
+        form.TextTrayIcon1Click(nullptr);
+        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(form.Handle()) != 0; }));
+    }
+    static int Scaled(int designed) { return ::MulDiv(designed, ScreenPixelsPerInch(), 120); }
+};
+
+TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) {
+    Run([](TForm1& f) {
+        Open(f);
+        // Left, top, width and height as designed, in the control's parent;
+        // a label's size follows its text, an edit's height its font.
+        enum Sized { Place, Width, All };
+        const struct {
+            TControl* control;
+            int left, top, width, height;
+            Sized sized;
+        } designed[] = {
+            {f.Label1, 1, 1, 628, 32, Place},       {f.Label2, 262, 36, 66, 32, Place},
+            {f.ProUrlLabel1, 8, 40, 188, 16, Place}, {f.Label4, 298, 95, 28, 16, Place},
+            {f.Label5, 400, 95, 50, 16, Place},     {f.Label3, 10, 124, 66, 16, Place},
+            {f.Edit1, 84, 122, 365, 24, Width},     {f.SpinEdit1, 330, 91, 68, 26, Width},
+            {f.Button1, 490, 40, 127, 25, All},
+        };
+        for (const auto& d : designed) {
+            SCOPED_TRACE(d.control->Name());
+            EXPECT_EQ(d.control->Left(), Scaled(d.left));
+            EXPECT_EQ(d.control->Top(), Scaled(d.top));
+            if (d.sized != Place) {
+                EXPECT_EQ(d.control->Width(), Scaled(d.left + d.width) - Scaled(d.left));
+            }
+            if (d.sized == All) {
+                EXPECT_EQ(d.control->Height(), Scaled(d.top + d.height) - Scaled(d.top));
+            }
+        }
+        // The field holds its widest value whole beside its arrows.
+        SIZE text{};
+        {
+            WindowDC dc(f.SpinEdit1->Handle());
+            SelectedObject font(dc.Get(), f.SpinEdit1->Font().Handle());
+            ::GetTextExtentPoint32A(dc.Get(), "10000", 5, &text);
+        }
+        RECT area{};
+        ::SendMessageA(f.SpinEdit1->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+        EXPECT_LT(text.cx, area.right - area.left);
+        EXPECT_LT(f.SpinEdit1->Left() + f.SpinEdit1->Width(), f.Label5->Left()) << "left of \"Einträge\"";
+
+        // Captions and fonts.
+        EXPECT_EQ(f.Label1->Caption(), "Startwacht schützt Ihre Start-URL im Internet-Explorer Programme und "
+                                       "Java-Scripts können diese nicht mehr überschreiben, solange Startwacht läuft.");
+        EXPECT_TRUE(f.Label1->WordWrap());
+        EXPECT_EQ(f.Label2->Caption(), "Freeware\r\nVersion 2.2");
+        EXPECT_EQ(f.Label4->Caption(), "max.");
+        EXPECT_EQ(f.Label5->Caption(), "Einträge");
+        EXPECT_EQ(f.Label3->Caption(), "Start Page:");
+        EXPECT_EQ(f.Label2->Font().Color(), clBlue);
+        EXPECT_EQ(f.ProUrlLabel1->Font().Color(), clRed);
+        EXPECT_EQ(f.ProUrlLabel1->UnvisitedColor(), clRed) << "red also after a font change";
+        EXPECT_EQ(f.ProUrlLabel1->Font().Style(), fsUnderline);
+        EXPECT_EQ(f.TextListBox1->Color(), clBackground);
+        EXPECT_EQ(f.TextListBox1->Font().Color(), clWhite);
+        for (TControl* c : std::initializer_list<TControl*>{&f, f.Label2, f.ProUrlLabel1, f.TextListBox1, f.Edit1}) {
+            SCOPED_TRACE(c->Name());
+            EXPECT_EQ(c->Font().Name(), "MS Sans Serif");
+            EXPECT_EQ(c->Font().Height(), ::MulDiv(-13, ScreenPixelsPerInch(), 120));
+        }
+        // Its lines are as high as its text at least.
+        TEXTMETRICA metrics{};
+        {
+            WindowDC dc(f.TextListBox1->Handle());
+            SelectedObject font(dc.Get(), f.TextListBox1->Font().Handle());
+            ::GetTextMetricsA(dc.Get(), &metrics);
+        }
+        EXPECT_GE(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), metrics.tmHeight);
+
+        // 442 high as designed, centred on the screen.
+        RECT frame{0, 0, 0, 0};
+        ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_EXSTYLE)));
+        EXPECT_EQ(f.Height(), Scaled(414) + (frame.bottom - frame.top));
+        EXPECT_NEAR(f.Left() + f.Width() / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+        EXPECT_NEAR(f.Top() + f.Height() / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+
+        // Every showing sets the width again, also after the user resized
+        // the window.
+        const int width = Scaled(617) + 20;
+        EXPECT_EQ(f.Width(), width);
+        for (int i = 0; i < 2; ++i) {
+            ::SetWindowPos(f.Handle(), nullptr, 0, 0, 900, f.Height(), SWP_NOMOVE | SWP_NOZORDER);
+            ASSERT_EQ(f.Width(), 900);
+            f.Button1Click(nullptr);  // "Verbergen"
+            ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(f.Handle()); }));
+            Open(f);
+            EXPECT_EQ(f.Width(), width);
+        }
+    });
+}
+
+TEST_F(MainWindowForm, TheAutostartBoxShowsTheRunValueAndWritesOrRemovesIt) {
+    for (const bool registered : {true, false}) {
+        SCOPED_TRACE(registered ? "registered" : "not registered");
+        if (registered)
+            WriteRawValue(HKEY_CURRENT_USER, kRunKey, "Startwacht", REG_SZ, "C:\\alt\\Startwacht.exe" + std::string(1, '\0'));
+        else
+            DeleteValue(HKEY_CURRENT_USER, kRunKey, "Startwacht");
+        Run([&](TForm1& f) {
+            EXPECT_EQ(f.CheckBox1->Checked(), registered) << "ticked at start exactly when the value is there";
+            EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, kRunKey, "Startwacht").has_value(), registered)
+                << "the start leaves the value as it was";
+            Open(f);
+            for (int click = 0; click < 2; ++click) {
+                ::SendMessageA(f.CheckBox1->Handle(), BM_CLICK, 0, 0);
+                const bool on = f.CheckBox1->Checked();
+                EXPECT_EQ(on, click == 0 ? !registered : registered) << "click " << click;
+                const auto value = ReadRawValue(HKEY_CURRENT_USER, kRunKey, "Startwacht");
+                if (on) {
+                    ASSERT_TRUE(value);
+                    char path[MAX_PATH] = {};
+                    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+                    EXPECT_EQ(value->data, RunValueData(path) + '\0') << "this program";
+                } else {
+                    EXPECT_FALSE(value) << "removed";
+                }
+            }
+        });
+    }
+}
+
+// A click on the link hands the read-me beside the program to the shell,
+// or the program's folder when there is none.
+TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
+    struct Call {
+        HWND owner;
+        std::string verb, file;
+        bool parameters, directory;
+        int show;
+    };
+    const std::string readMe = ProgramDir() + "\\LIESMICH.txt";
+    for (const bool there : {true, false}) {
+        SCOPED_TRACE(there ? "with the read-me" : "without it");
+        if (there)
+            WriteFileBytes(readMe, "Startwacht\r\n");
+        else
+            RemoveFile(readMe);
+        std::vector<Call> calls;
+        SetShellExecute([&](HWND owner, const char* verb, const char* file, const char* parameters,
+                            const char* directory, int show) {
+            calls.push_back(Call{owner, verb, file, parameters != nullptr, directory != nullptr, show});
+        });
+        HWND application = nullptr;
+        Run([&](TForm1& f) {
+            application = Application->Handle();
+            Open(f);
+            TProUrlLabel* link = f.ProUrlLabel1;
+            EXPECT_EQ(link->Caption(), "Liesmich zu Startwacht");
+            EXPECT_EQ(link->Font().Color(), clRed) << "unvisited";
+            const LPARAM at = MAKELPARAM(link->Left() + 4, link->Top() + 4);
+            ::SendMessageA(f.Panel1->Handle(), WM_MOUSEMOVE, 0, at);
+            ::SendMessageA(f.Panel1->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+            ::SendMessageA(f.Panel1->Handle(), WM_LBUTTONUP, 0, at);
+        });
+        SetShellExecute(nullptr);
+        RemoveFile(readMe);
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].owner, application) << "owned by the application's window";
+        EXPECT_EQ(calls[0].verb, "open");
+        EXPECT_EQ(calls[0].file, there ? readMe : ProgramDir() + "\\");
+        EXPECT_FALSE(calls[0].parameters);
+        EXPECT_FALSE(calls[0].directory);
+        EXPECT_EQ(calls[0].show, SW_SHOW);
+    }
+}
+
+TEST_F(MainWindowForm, TheTrayMenuHoldsInfoASeparatorAndBeenden) {
+    Run([](TForm1& f) {
+        ASSERT_EQ(f.TextTrayIcon1->PopupMenu(), f.PopupMenu1);
+        TMenuItem* items = f.PopupMenu1->Items();
+        ASSERT_EQ(items->Count(), 3);
+        EXPECT_EQ(items->Items(0)->Caption(), "&Info...");
+        EXPECT_EQ(items->Items(1)->Caption(), "-");
+        EXPECT_EQ(items->Items(2)->Caption(), "&Beenden");
+    });
+}
+
+// Loading the maximum into the field runs its change handler, which writes
+// the settings file back exactly when the shown number changed.
+TEST_F(MainWindowForm, LoadingADifferentMaximumWritesTheSettingsBack) {
+    const struct {
+        const char* settings;
+        bool written;
+    } cases[] = {{"x\r\n00250\r\n", true}, {"x\r\n00100\r\n", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        WriteFileBytes(SettingsPath(), c.settings);
+        // A time long past, which any write replaces.
+        {
+            HANDLE file = ::CreateFileA(SettingsPath().c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
+            FILETIME old{};
+            SYSTEMTIME y2k{2000, 1, 6, 1, 12, 0, 0, 0};
+            ::SystemTimeToFileTime(&y2k, &old);
+            EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &old));
+            ::CloseHandle(file);
+        }
+        Run([&](TForm1& f) {
+            const auto written = [] {
+                WIN32_FILE_ATTRIBUTE_DATA data{};
+                ::GetFileAttributesExA(SettingsPath().c_str(), GetFileExInfoStandard, &data);
+                SYSTEMTIME at{};
+                ::FileTimeToSystemTime(&data.ftLastWriteTime, &at);
+                return at.wYear > 2000;
+            };
+            EXPECT_EQ(written(), c.written);
+            EXPECT_EQ(ReadFileBytes(SettingsPath()), c.settings);
+            EXPECT_EQ(f.SpinEdit1->Text(), std::string(c.settings).substr(5, 3));
+        });
+    }
+}
+
+// The number typed is the number shown: after the field is emptied (the
+// handler writes the minimum 1 back) the next digits replace that 1.
+TEST_F(MainWindowForm, TypingANewMaximumGivesTheNumberTyped) {
+    Run([](TForm1& f) {
+        Open(f);
+        HWND spin = f.SpinEdit1->Handle();
+        f.SpinEdit1->SetFocus();
+        const auto type = [&](const std::string& keys) {
+            for (char c : keys) ::SendMessageA(spin, WM_CHAR, static_cast<unsigned char>(c), 1);
+        };
+        const struct {
+            const char* keys;
+            const char* shown;
+        } cases[] = {
+            {"\b\b\b50", "50"},       // emptied by Backspace, then typed
+            {"0", "500"},             // typed at the end
+            {"\b\b\b\b", "1"},        // emptied: the minimum, written back
+            {"7", "7"},
+            {"9999", "10000"},        // clamped to the maximum, and selected:
+            {"3", "3"},               // the next digit starts anew
+            {"\b2", "2"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.keys);
+            type(c.keys);
+            EXPECT_EQ(f.SpinEdit1->Text(), c.shown);
+            EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n");
+        }
+    });
 }
 
 }  // namespace

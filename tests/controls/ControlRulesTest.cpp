@@ -90,3 +90,25 @@ TEST(ControlRules, TabStopRoundsToNearestWithTiesToEven) {
     for (const auto& c : cases)
         EXPECT_EQ(TabStopPixels(c.zeroWidth, c.tabWidth), c.expected) << c.zeroWidth << " x " << c.tabWidth;
 }
+
+TEST(ControlRules, SelectionAfterRewrite) {
+    const struct {
+        const char* before;
+        const char* after;
+        int32_t caret;
+        SelectionRange expected;
+    } cases[] = {
+        {"", "1", 0, {0, 1}},            // an emptied field filled again: the next digit replaces it
+        {"0", "1", 1, {0, 1}},           // a refused value: the same
+        {"100005", "10000", 6, {5, 5}},  // clamped at the end: the caret stays at the end
+        {"20000", "10000", 5, {5, 5}},
+        {"-100", "100", 1, {0, 0}},      // a sign dropped before the caret
+        {"-5", "5", 0, {0, 0}},          // a caret before the rewritten part keeps its place
+        {"12-5", "1", 1, {1, 1}},
+        {"12-5", "1", 3, {1, 1}},        // inside it: the (empty) new part
+        {"x7", "1", 9, {0, 1}},          // a caret past the end counts as at the end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SelectionAfterRewrite(c.before, c.after, c.caret), c.expected)
+            << '"' << c.before << "\" -> \"" << c.after << "\" at " << c.caret;
+}

@@ -4,6 +4,7 @@
 
 #include "ControlFixture.h"
 #include "controls/ProLabel.h"
+#include "framework/Application.h"
 #include "framework/Bitmap.h"
 
 using namespace sw;
@@ -379,14 +380,21 @@ class UrlLabelTest : public ProLabelTest {
 protected:
     void SetUp() override {
         ProLabelTest::SetUp();
-        SetOpenAddressHandler([this](const std::string& address) {
-            opened.push_back(address);
+        SetShellExecute([this](HWND owner, const char* verb, const char* file, const char* parameters,
+                               const char* directory, int show) {
+            opened.push_back(file);
             colorWhenOpened = link->Font().Color();
+            // Everything but the address is the same for every call.
+            EXPECT_EQ(owner, Application->Handle()) << "owned by the application's window";
+            EXPECT_STREQ(verb, "open");
+            EXPECT_EQ(parameters, nullptr);
+            EXPECT_EQ(directory, nullptr);
+            EXPECT_EQ(show, SW_SHOW);
         });
         link = NewLink();
     }
     void TearDown() override {
-        SetOpenAddressHandler(nullptr);
+        SetShellExecute(nullptr);
         ProLabelTest::TearDown();
     }
     TProUrlLabel* NewLink() {

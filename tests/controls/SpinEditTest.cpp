@@ -175,6 +175,7 @@ TEST_F(SpinEditTest, RefusedCharactersBeepAndChangeNothing) {
 TEST_F(SpinEditTest, WithTheEditorDisabledOnlyStepsChangeTheText) {
     spin->SetEditorEnabled(false);
     spin->SetValue(50);
+    const size_t changesBefore = changes.size();
     ::SendMessageA(Edit(), EM_SETSEL, 2, 2);
     Type(Edit(), "7");
     Type(Edit(), "\b");
@@ -183,10 +184,29 @@ TEST_F(SpinEditTest, WithTheEditorDisabledOnlyStepsChangeTheText) {
 
     PutOnClipboard("99");
     ::SendMessageA(Edit(), WM_PASTE, 0, 0);
+    Type(Edit(), "\x16");  // Ctrl+V
     ::SendMessageA(Edit(), EM_SETSEL, 0, -1);
     ::SendMessageA(Edit(), WM_CUT, 0, 0);
+    Type(Edit(), "\x18");  // Ctrl+X
+    // Delete, and the context menu's "Delete" and "Undo".
+    ::SendMessageA(Edit(), WM_CLEAR, 0, 0);
+    ::SendMessageA(Edit(), WM_UNDO, 0, 0);
+    ::SendMessageA(Edit(), EM_SETSEL, 0, 0);
+    Key(Edit(), VK_DELETE);
+    {
+        // Shift+Insert, with Shift held in this thread's key state.
+        BYTE keys[256] = {};
+        ::GetKeyboardState(keys);
+        const BYTE shift = keys[VK_SHIFT];
+        keys[VK_SHIFT] = 0x80;
+        ::SetKeyboardState(keys);
+        Key(Edit(), VK_INSERT);
+        keys[VK_SHIFT] = shift;
+        ::SetKeyboardState(keys);
+    }
     EXPECT_EQ(Text(), "50");
-    EXPECT_EQ(beeps, 2) << "paste and cut are dropped without a sound";
+    EXPECT_EQ(changes.size(), changesBefore);
+    EXPECT_EQ(beeps, 2) << "paste, cut and delete are dropped without a sound";
 
     Key(Edit(), VK_UP);
     EXPECT_EQ(Text(), "51");
@@ -350,4 +370,39 @@ TEST_F(SpinEditTest, AnErrorInARepeatedClickStopsTheRepeatAndReachesTheHandler) 
     ReportedErrors().clear();
     spin->OnChange = nullptr;
     MouseOnArrow(WM_LBUTTONUP, up);
+}
+
+// The main window's field as designed at 120 dpi (its left edge moved by a
+// multiple of 60, which keeps the rounding), in its window's font, scaled to
+// the screen: its widest value shows whole beside the arrows, with a pixel
+// to spare for the caret.
+TEST_F(SpinEditTest, TheWidestValueShowsWholeBesideTheArrowsAtEveryResolution) {
+    for (const int ppi : {96, 120, 144}) {
+        SCOPED_TRACE(std::to_string(ppi) + " dpi");
+        TForm window(nullptr);
+        window.SetBounds(40, 40, 200, 100);
+        window.Font().SetName("MS Sans Serif");
+        window.Font().SetHeight(-13);
+        auto* field = new TSpinEdit(&window);
+        field->SetBounds(330 - 300, 91 - 60, 68, 26);
+        field->SetMaxValue(10000);
+        field->SetMinValue(1);
+        field->SetValue(10000);
+        field->SetParent(&window);
+        window.Show();
+        window.ScaleBy(ppi, 120);
+
+        SIZE text{};
+        {
+            WindowDC dc(field->Handle());
+            SelectedObject font(dc.Get(), field->Font().Handle());
+            ::GetTextExtentPoint32A(dc.Get(), "10000", 5, &text);
+        }
+        RECT area{};
+        ::SendMessageA(field->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+        EXPECT_LT(text.cx, area.right - area.left) << "the text area holds 10000";
+        EXPECT_LE(area.right, field->Arrows()->Left()) << "and ends before the arrows";
+        // The edit shows it from its first digit.
+        EXPECT_EQ(LOWORD(::SendMessageA(field->Handle(), EM_POSFROMCHAR, 0, 0)), area.left);
+    }
 }
