@@ -19,10 +19,23 @@ work="$root/build/mutants"
 src="$work/src"
 "$root/tools/setup-debian.sh"
 
-# A copy of the tracked files as they are now, committed or not.
-rm -rf "$src"
-mkdir -p "$src"
-(cd "$root" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$src"
+# A copy of the tracked files as they are now, committed or not. Only files
+# whose content changed are replaced, and they get the time of the copy, so
+# that the build of the copy takes in exactly what changed since its last run.
+incoming="$work/incoming"
+rm -rf "$incoming"
+mkdir -p "$incoming" "$src"
+(cd "$root" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$incoming"
+(cd "$incoming" && find . -type f -print0) | while IFS= read -r -d '' file; do
+    if ! cmp -s "$incoming/$file" "$src/$file"; then
+        mkdir -p "$(dirname "$src/$file")"
+        cp "$incoming/$file" "$src/$file"
+    fi
+done
+(cd "$src" && find . -type f -print0) | while IFS= read -r -d '' file; do
+    [[ -e "$incoming/$file" ]] || rm -f "$src/$file"
+done
+rm -rf "$incoming"
 
 if [[ ! -f "$work/i686/build.ninja" ]]; then
     cmake -G Ninja -S "$src" -B "$work/i686" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i686-w64-mingw32.cmake" \
