@@ -33,6 +33,8 @@ namespace {
 constexpr const wchar_t* MainKey = L"Software\\Microsoft\\Internet Explorer\\Main";
 constexpr const wchar_t* StartPageValue = L"Start Page";
 constexpr const wchar_t* ProgramTitle = L"Startwacht";
+// The second line of the program's report of an attempt.
+constexpr const wchar_t* ReportLine = L"hat versucht, folgende Start-URL einzutragen:";
 constexpr DWORD PollMs = 250;
 // The demo gives the guard this long to undo an attempt before it puts the
 // old value back itself.
@@ -204,28 +206,26 @@ std::wstring MessageText(HWND box) {
     return out;
 }
 
-struct Input {
-    HANDLE event;
-};
-
-DWORD WINAPI WaitForInput(void* param) {
+DWORD WINAPI WaitForInput(void* stopEvent) {
     // Any byte or the end of the input means: stop.
     char byte;
     DWORD got = 0;
     ::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &got, nullptr);
-    ::SetEvent(static_cast<Input*>(param)->event);
+    ::SetEvent(static_cast<HANDLE>(stopEvent));
     return 0;
 }
 
 class Watcher {
 public:
-    Watcher(int demoAttempts, DWORD demoEveryMs) : demoLeft_(demoAttempts), demoTotal_(demoAttempts), demoEveryMs_(demoEveryMs) {}
+    Watcher(int demoAttempts, DWORD demoEveryMs)
+        : demoLeft_(demoAttempts), demoTotal_(demoAttempts), demoEveryMs_(demoEveryMs) {}
 
     void Run(HANDLE stop) {
         Handle changed(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
         bool keyMissingSaid = false;
         while (!key_.Open(KEY_QUERY_VALUE | KEY_NOTIFY | KEY_SET_VALUE)) {
-            if (!keyMissingSaid) Say(L"Der Schlüssel HKCU\\Software\\Microsoft\\Internet Explorer\\Main fehlt; warte auf ihn.");
+            if (!keyMissingSaid)
+                Say(L"Der Schlüssel HKCU\\Software\\Microsoft\\Internet Explorer\\Main fehlt; warte auf ihn.");
             keyMissingSaid = true;
             if (stop && ::WaitForSingleObject(stop, 1000) == WAIT_OBJECT_0) return;
             if (!stop) ::Sleep(1000);
@@ -301,7 +301,10 @@ private:
             if (shown_.count(w)) continue;
             std::wstring text = MessageText(w);
             Say(L"Meldung offen: " + text);
-            Say(L"  (Startwacht wartet auf OK und prüft bis dahin nicht weiter.)");
+            // A report is shown inside the guard's cycle, which goes on
+            // only once it is closed.
+            if (text.find(ReportLine) != std::wstring::npos)
+                Say(L"  (Startwacht wartet auf OK und prüft bis dahin nicht weiter.)");
             if (!demoText_.empty() && text.find(demoText_) != std::wstring::npos) {
                 demoBox_ = w;
                 demoBoxSeenAt_ = ::GetTickCount();
@@ -363,6 +366,15 @@ private:
         if (--demoLeft_ == 0) finalSaid_ = false;
     }
 
+    void SayDemoEnd() {
+        // After the last attempt's report, if one comes.
+        if (!finalSaid_ && demoLeft_ == 0 && !demoPending_ && !demoBox_ && shown_.empty() &&
+            ::GetTickCount() - demoRestoredAt_ >= 2000) {
+            finalSaid_ = true;
+            Say(L"Vorführung beendet. Startwacht wacht weiter.");
+        }
+    }
+
     // The guard did not undo the demo's value: the value found before the
     // attempt goes back, unless someone else has written meanwhile.
     void PutBackDemoValue() {
@@ -379,17 +391,6 @@ private:
                                : L"Vorführung: der vorige Wert ließ sich nicht zurückschreiben: " + Shown(demoBefore_));
     }
 
-public:
-    void SayDemoEnd() {
-        // After the last attempt's report, if one comes.
-        if (!finalSaid_ && demoLeft_ == 0 && !demoPending_ && !demoBox_ && shown_.empty() &&
-            ::GetTickCount() - demoRestoredAt_ >= 2000) {
-            finalSaid_ = true;
-            Say(L"Vorführung beendet. Startwacht wacht weiter.");
-        }
-    }
-
-private:
     Key key_;
     StoredValue last_;
     bool lastForeign_ = false;
@@ -425,8 +426,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     Handle stop(stopOnInput ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr);
-    Input input{stop.get()};
-    Handle reader(stopOnInput ? ::CreateThread(nullptr, 0, WaitForInput, &input, 0, nullptr) : nullptr);
+    Handle reader(stopOnInput ? ::CreateThread(nullptr, 0, WaitForInput, stop.get(), 0, nullptr) : nullptr);
     Watcher watcher(demo, static_cast<DWORD>(every * 1000));
     watcher.Run(stop.get());
     return 0;

@@ -99,6 +99,8 @@ if ((demo)) && [[ -s $log ]]; then
     echo "Das Logbuch vor der Vorführung ist gesichert: $session/tburl-vor-vorfuehrung.vxd"
 fi
 
+shot="$session/screen.png"
+rm -f "$shot"
 setsid wine "$build_dir/app/Startwacht.exe" </dev/null >"$session/startwacht.log" 2>&1 &
 app=$!
 for ((i = 0; i < 200; i++)); do
@@ -120,7 +122,6 @@ echo "Startwacht läuft; das Symbol \"IE\" im Infobereich von Wines Bildschirm �
 echo "Wine-Präfix: $WINEPREFIX"
 echo "Einstellungen: $settings"
 echo "Logbuch:       $log"
-shot="$session/screen.png"
 if ((headless)); then
     echo "Kein Bildschirm da: Fenster, Symbol und jede Meldung von Startwacht sind auf dem"
     echo "virtuellen Bildschirm $DISPLAY (Xvfb). Ein Bild davon, nach jedem Versuch erneuert:"

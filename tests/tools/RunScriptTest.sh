@@ -17,9 +17,11 @@ session="$work/session"
 prefix="$session/prefix"
 # Every process of the run inherits this; the run must leave none of them.
 mark="STARTWACHT_RUN_TEST=$session"
-# Jobs in process groups of their own that take SIGINT like a foreground
-# program in a terminal (a non-interactive shell would start them with
-# SIGINT ignored).
+# The run goes into a process group of its own and takes SIGINT like a
+# foreground program in a terminal: a non-interactive shell would start it
+# with SIGINT ignored, and so would a test command that was itself started
+# in the background; an ignored signal can't be trapped, so perl puts the
+# default back before the script starts.
 set -m
 
 session_pids() {
@@ -52,6 +54,7 @@ trap finish EXIT
 start_demo() {
     local out=$1
     env -u DISPLAY -u WINEPREFIX "$mark" TMPDIR="$session/tmp" \
+        perl -e '$SIG{INT} = $SIG{TERM} = "DEFAULT"; exec @ARGV or die' -- \
         "$src/tools/run.sh" --demo --session "$session" --build-dir "$build" >"$out" 2>&1 </dev/null &
     run=$!
     local deadline=$((SECONDS + 400))
@@ -62,6 +65,8 @@ start_demo() {
             return 0
         fi
         kill -0 "$run" 2>/dev/null || break
+        # The demo is over and did not show what it should.
+        grep -q 'beendet. Startwacht wacht weiter' "$out" 2>/dev/null && break
         sleep 1
     done
     cat "$out"
