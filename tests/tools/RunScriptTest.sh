@@ -50,9 +50,10 @@ finish() {
 }
 trap finish EXIT
 
-# Starts the demo and waits for two restorations and the picture.
+# Starts the demo and waits for two restorations and a picture of the
+# display taken after the second one.
 start_demo() {
-    local out=$1
+    local out=$1 seen_at=0
     env -u DISPLAY -u WINEPREFIX "$mark" TMPDIR="$session/tmp" \
         perl -e '$SIG{INT} = $SIG{TERM} = "DEFAULT"; exec @ARGV or die' -- \
         "$src/tools/run.sh" --demo --session "$session" --build-dir "$build" >"$out" 2>&1 </dev/null &
@@ -61,7 +62,9 @@ start_demo() {
     while ((SECONDS < deadline)); do
         local seen
         seen=$(grep -c 'abgewehrt: http://www.startseiten-räuber.example/versuch-' "$out" 2>/dev/null)
-        if ((${seen:-0} >= 2)) && [[ -s "$session/screen.png" ]]; then
+        if ((${seen:-0} >= 2 && seen_at == 0)); then seen_at=$(date +%s); fi
+        if ((seen_at)) && [[ -s "$session/screen.png" ]] &&
+            (($(stat -c %Y "$session/screen.png") >= seen_at)); then
             return 0
         fi
         kill -0 "$run" 2>/dev/null || break
@@ -70,7 +73,7 @@ start_demo() {
         sleep 1
     done
     cat "$out"
-    fail "keine zwei abgewehrten Versuche mit Bild des Bildschirms ($out)"
+    fail "keine zwei abgewehrten Versuche mit einem Bild des Bildschirms danach ($out)"
     exit 1
 }
 
