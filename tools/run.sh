@@ -76,7 +76,11 @@ stop() {
             kill -0 "$watcher" 2>/dev/null || break
             sleep 0.1
         done
-        while IFS= read -r -t 0.2 line <&"$wout"; do echo "$line"; done || true
+        # Its last lines, if any.
+        for ((i = 0; i < 50; i++)); do
+            IFS= read -r -t 0.2 line <&"$wout" || break
+            echo "$line"
+        done
     fi
     if [[ -n $shot_job ]]; then wait "$shot_job" 2>/dev/null || true; fi
     wine_session_stop
