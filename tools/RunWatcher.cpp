@@ -179,8 +179,13 @@ BOOL CALLBACK AddMessageWindow(HWND w, LPARAM param) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(w, &pid);
     if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w) && ::GetClassNameW(w, cls, 32) &&
-        std::wcscmp(cls, L"#32770") == 0 && ::GetWindowTextW(w, title, 64) && std::wcscmp(title, ProgramTitle) == 0)
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(w);
+        std::wcscmp(cls, L"#32770") == 0 && ::GetWindowTextW(w, title, 64) && std::wcscmp(title, ProgramTitle) == 0) {
+        try {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(w);
+        } catch (...) {
+            return FALSE;  // out of memory: the windows found so far
+        }
+    }
     return TRUE;
 }
 

@@ -168,7 +168,7 @@ shoot
 
 while :; do
     if IFS= read -r -t 1 line <&"$wout"; then
-        echo "$line"
+        printf "%s\n" "$line"
         case $line in
             *abgewehrt:* | *Meldung*) shoot ;;
         esac
