@@ -1,9 +1,18 @@
 #!/bin/bash
-# Configures and builds targets: tools/build.sh [i686|x86_64|native]...
-# (native: the Windows-free logic and its tests under the sanitizers)
+# Configures and builds: tools/build.sh [--target NAME]... [i686|x86_64|native]...
+# (native: the Windows-free logic and its tests under the sanitizers).
+# Without --target everything of each build is built; with it only the named
+# targets and what they need.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-targets=("$@")
+targets=()
+names=()
+while (($#)); do
+    case $1 in
+        --target) names+=("$2"); shift 2 ;;
+        *) targets+=("$1"); shift ;;
+    esac
+done
 ((${#targets[@]})) || targets=(i686 x86_64)
 for arch in "${targets[@]}"; do
     if [[ ! -f "$root/build/$arch/build.ninja" ]]; then
@@ -15,5 +24,9 @@ for arch in "${targets[@]}"; do
                 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$arch-w64-mingw32.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
         fi
     fi
-    cmake --build "$root/build/$arch"
+    if ((${#names[@]})); then
+        cmake --build "$root/build/$arch" --target "${names[@]}"
+    else
+        cmake --build "$root/build/$arch"
+    fi
 done

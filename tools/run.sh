@@ -4,37 +4,182 @@
 # of Wine's desktop: a click on the "IE" icon opens its window. The Wine
 # prefix lives in build/run-session and is kept between runs, so settings and
 # log survive.
-# Each restored attempt is printed as the log file gains it. Ctrl-C ends it.
+# A watcher in the same session prints each foreign start page and each
+# restoration the moment it happens, and each message window the program
+# opens. Ctrl-C ends it all.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+usage() {
+    cat <<'USAGE'
+Aufruf: tools/run.sh [--demo] [--session ORDNER] [--build-dir ORDNER]
+
+Baut Startwacht und startet es unter Wine, ohne Bildschirm unter Xvfb.
+Jeder abgewehrte Versuch erscheint sofort im Terminal. Strg+C beendet alles.
+
+  --demo              spielt einen Entführer: trägt einige Male im Abstand
+                      von ein paar Sekunden eine fremde Startseite ein, die
+                      Startwacht zurücksetzt, und schließt die Meldungen
+                      dieser Versuche nach kurzer Zeit selbst
+  --session ORDNER    Ordner der Wine-Sitzung (Standard: build/run-session);
+                      das Wine-Präfix darin bleibt zwischen den Läufen
+  --build-dir ORDNER  schon eingerichteter Build-Ordner der 32-Bit-Fassung,
+                      aus dem die Programme kommen (Standard: build/i686)
+  -h, --help          diese Hilfe
+USAGE
+}
+
+demo=0
+session="$root/build/run-session"
+build_dir=""
+while (($#)); do
+    case $1 in
+        --demo) demo=1 ;;
+        --session) [[ $# -ge 2 ]] || { usage >&2; exit 2; }; session=$(realpath -m "$2"); shift ;;
+        --build-dir) [[ $# -ge 2 ]] || { usage >&2; exit 2; }; build_dir=$(realpath -m "$2"); shift ;;
+        -h | --help) usage; exit 0 ;;
+        *) echo "Unbekannte Angabe: $1" >&2; usage >&2; exit 2 ;;
+    esac
+    shift
+done
+
 "$root/tools/setup-debian.sh"
-"$root/tools/build.sh" i686
+# Only what running needs; tests and benchmarks are built by tools/test.sh.
+programs=(--target Startwacht --target WineKeeper --target RunWatcher)
+if [[ -n $build_dir ]]; then
+    cmake --build "$build_dir" "${programs[@]}" >/dev/null
+else
+    build_dir="$root/build/i686"
+    "$root/tools/build.sh" "${programs[@]}" i686
+fi
+
+headless=0
+[[ -n "${DISPLAY:-}" ]] || headless=1
 
 source "$root/tools/wine-session.sh"
-trap 'wine_session_stop' EXIT
+app=""
+watcher=""
+shot_job=""
+win=""
+wout=""
+
+# Ends the watcher first (it lets a demo attempt still open be undone by the
+# guard), then the session. Not to be interrupted halfway.
+stop() {
+    trap '' INT TERM
+    if [[ -n $watcher ]]; then
+        echo "Beende ..."
+        { echo stop >&"$win"; } 2>/dev/null || true
+        exec {win}>&-
+        local i line
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$watcher" 2>/dev/null || break
+            sleep 0.1
+        done
+        # Its last lines, if any.
+        for ((i = 0; i < 50; i++)); do
+            IFS= read -r -t 0.2 line <&"$wout" || break
+            echo "$line"
+        done
+    fi
+    if [[ -n $shot_job ]]; then wait "$shot_job" 2>/dev/null || true; fi
+    wine_session_stop
+    rm -f "$session/watch.in" "$session/watch.out"
+}
+trap stop EXIT
 trap 'exit 0' INT TERM
-wine_session_start "$root/build/run-session" "$root/build/i686/tools/WineKeeper.exe"
+wine_session_start "$session" "$build_dir/tools/WineKeeper.exe"
+# Like most Windows machines: no IEXPLORE program for the guard's fallback
+# command to find (also after Wine has renewed the prefix).
+wine_session_hide_browser
 
-exe="$root/build/i686/app/Startwacht.exe"
-log="$WINEPREFIX/drive_c/windows/syswow64/tburl.vxd"
-settings="$WINEPREFIX/drive_c/windows/syswow64/spurl.vxd"
-setsid wine "$exe" </dev/null >/dev/null 2>&1 &
+sysdir="$WINEPREFIX/drive_c/windows/syswow64"
+settings="$sysdir/spurl.vxd"
+log="$sysdir/tburl.vxd"
+if ((demo)) && [[ -s $log ]]; then
+    # The demo's attempts are logged like any other and may push the oldest
+    # lines out of a full log.
+    cp -f "$log" "$session/tburl-vor-vorfuehrung.vxd"
+    echo "Das Logbuch vor der Vorführung ist gesichert: $session/tburl-vor-vorfuehrung.vxd"
+fi
 
-echo "Startwacht läuft. Einstellungen: $settings"
-echo "Zum Ausprobieren in einem zweiten Terminal (gleiche Umgebung):"
-echo "  WINEPREFIX=$WINEPREFIX wine reg add 'HKCU\\Software\\Microsoft\\Internet Explorer\\Main' /v 'Start Page' /d about:fremd /f"
-echo "Mit \"Zugriff melden\" erscheint jede Meldung als Fenster; die Zeile kommt nach dem Schließen ins Logbuch."
-echo "Beenden mit Strg+C (ohne Speichern) oder mit \"Beenden\" im Fenster."
+shot="$session/screen.png"
+rm -f "$shot"
+setsid wine "$build_dir/app/Startwacht.exe" </dev/null >"$session/startwacht.log" 2>&1 &
+app=$!
+for ((i = 0; i < 200; i++)); do
+    [[ -f $settings ]] && break
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+done
 
-# The log is rewritten whole, newest line first: print its newest line
-# whenever a new one arrives. The program's texts are code page 1252; the
-# terminal's are UTF-8.
-newest() { [[ -f "$log" ]] && head -n1 "$log" | tr -d '\r' | iconv -f CP1252 -t UTF-8 || true; }
-last=$(newest)
-while sleep 0.5; do
-    line=$(newest)
-    if [[ -n "$line" && "$line" != "$last" ]]; then
-        echo "Abgewehrt: $line"
-        last=$line
+rm -f "$session/watch.in" "$session/watch.out"
+mkfifo "$session/watch.in" "$session/watch.out"
+exec {win}<>"$session/watch.in" {wout}<>"$session/watch.out"
+watch_args=(--stop-on-input)
+((demo)) && watch_args+=(--demo 5 --every 4)
+setsid wine "$build_dir/tools/RunWatcher.exe" "${watch_args[@]}" \
+    <"$session/watch.in" >"$session/watch.out" 2>>"$session/startwacht.log" {win}>&- {wout}<&- &
+watcher=$!
+
+echo "Startwacht läuft; das Symbol \"IE\" im Infobereich von Wines Bildschirm öffnet das Fenster."
+echo "Wine-Präfix: $WINEPREFIX"
+echo "Einstellungen: $settings"
+echo "Logbuch:       $log"
+if ((headless)); then
+    echo "Kein Bildschirm da: Fenster, Symbol und jede Meldung von Startwacht sind auf dem"
+    echo "virtuellen Bildschirm $DISPLAY (Xvfb). Ein Bild davon, nach jedem Versuch erneuert:"
+    echo "  $shot"
+    if command -v x11vnc >/dev/null; then
+        echo "Ansehen und bedienen von einem anderen Rechner: hier in einem zweiten Terminal"
+        echo "  x11vnc -display $DISPLAY -localhost -forever -shared"
+        echo "dort: ssh -L 5900:localhost:5900 $(hostname), dann ein VNC-Programm auf localhost:5900."
+    else
+        echo "(Mit dem Paket x11vnc ließe er sich von einem anderen Rechner aus ansehen und bedienen.)"
+    fi
+fi
+if ((demo)); then
+    echo "Vorführung: fünfmal im Abstand von einigen Sekunden eine fremde Startseite."
+else
+    echo "Zum Ausprobieren in einem zweiten Terminal:"
+    echo "  WINEPREFIX=$WINEPREFIX wine reg add 'HKCU\\Software\\Microsoft\\Internet Explorer\\Main' /v 'Start Page' /d about:fremd /f"
+    echo "oder gleich mit Vorführung: tools/run.sh --demo"
+fi
+echo "Beenden mit Strg+C oder mit \"Beenden\" im Fenster."
+
+# A picture of the virtual display a moment after the event (a report
+# window needs that moment to appear); one at a time, the latest wins.
+shot_again=0
+shoot() {
+    ((headless)) || return 0
+    if [[ -n $shot_job ]] && kill -0 "$shot_job" 2>/dev/null; then
+        shot_again=1
+        return 0
+    fi
+    (
+        sleep 1
+        import -display "$DISPLAY" -window root "$session/screen.new.png" 2>/dev/null &&
+            mv -f "$session/screen.new.png" "$shot"
+    ) {win}>&- {wout}<&- &
+    shot_job=$!
+    shot_again=0
+}
+shoot
+
+while :; do
+    if IFS= read -r -t 1 line <&"$wout"; then
+        printf "%s\n" "$line"
+        case $line in
+            *abgewehrt:* | *Meldung*) shoot ;;
+        esac
+    fi
+    if ((shot_again)) && ! kill -0 "$shot_job" 2>/dev/null; then shoot; fi
+    if ! kill -0 "$app" 2>/dev/null; then
+        echo "Startwacht wurde beendet."
+        break
+    fi
+    if ! kill -0 "$watcher" 2>/dev/null; then
+        echo "Der Beobachter ist unerwartet beendet (siehe $session/startwacht.log)." >&2
+        break
     fi
 done

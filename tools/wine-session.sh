@@ -65,7 +65,7 @@ wine_session_start() {
         if ((WINE_SESSION_THROWAWAY)); then
             # Tests must never start Wine's browser: without it the guard's
             # fallback command finds nothing to run.
-            find "$WINEPREFIX/drive_c" -iname 'iexplore.exe' -delete
+            wine_session_hide_browser
         fi
         wineserver -k >/dev/null 2>&1 || true
         wait "$boot_server" 2>/dev/null || true
@@ -83,6 +83,14 @@ wine_session_start() {
         sleep 0.1
     done
     wine_session_log "Wine-Sitzung bereit ($(head -n1 "$dir/keeper.log" 2>/dev/null))"
+}
+
+# Removes Wine's Internet Explorer from the prefix, as on a Windows machine
+# without it: a command "IEXPLORE ..." then finds no program to start. Wine
+# puts it back when it renews the prefix after an update, so a kept session
+# calls this after every start.
+wine_session_hide_browser() {
+    find "$WINEPREFIX/drive_c" -iname 'iexplore.exe' -delete 2>/dev/null || true
 }
 
 wine_session_stop() {
