@@ -28,6 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "app/StoredAddress.h"
+#include "framework/SystemCodePage.h"
+
 namespace {
 
 constexpr const wchar_t* MainKey = L"Software\\Microsoft\\Internet Explorer\\Main";
@@ -120,14 +123,6 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring FromAnsi(const std::string& text) {
-    if (text.empty()) return {};
-    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
 void Say(const std::wstring& text) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
@@ -159,7 +154,11 @@ bool ReadProtected(std::wstring& out) {
     DWORD got = 0;
     while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
     bytes = bytes.substr(0, bytes.find('\0'));
-    out = FromAnsi(bytes.substr(0, bytes.find_first_of("\r\n")));
+    // The address in its stored form: ANSI bytes, or the marked UTF-8 form
+    // of an address that the code page lacks.
+    const std::u16string address =
+        sw::guard::AddressOfStored(bytes.substr(0, bytes.find_first_of("\r\n")), sw::SystemAnsiCodePage());
+    out.assign(address.begin(), address.end());
     return true;
 }
 
