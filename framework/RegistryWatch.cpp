@@ -14,6 +14,8 @@ namespace {
 constexpr char kWindowClass[] = "TRegistryWatchWindow";
 // The waiting thread's hand-over to the main thread.
 constexpr UINT WM_REGISTRYCHANGED = WM_APP + 1;
+// A value set or deleted, a subkey made or deleted.
+constexpr DWORD kOwnFilter = REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_NAME;
 // A long OnChange (a message box inside it) holds the next hand-over back
 // by at most this many CoalesceTimes.
 constexpr uint32_t kMaxHoldBackFactor = 10;
@@ -44,7 +46,8 @@ public:
           coalesceTime_(coalesceTime),
           stop_(NewEvent(true)),
           retry_(NewEvent(false)),
-          changed_(NewEvent(false)) {}
+          changed_(NewEvent(false)),
+          parentChanged_(NewEvent(false)) {}
     ~TRegistryWatchThread() override {
         ::SetEvent(stop_.Get());
         EndThread();
@@ -69,9 +72,9 @@ protected:
     void Execute() override {
         Arm();
         for (;;) {
-            const HANDLE waits[] = {stop_.Get(), retry_.Get(), changed_.Get()};
-            const DWORD woken = ::WaitForMultipleObjects(armed ? 3 : 2, waits, FALSE, INFINITE);
-            if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_OBJECT_0 + 2) return;
+            const HANDLE waits[] = {stop_.Get(), retry_.Get(), changed_.Get(), parentChanged_.Get()};
+            const DWORD woken = ::WaitForMultipleObjects(armed ? 4 : 2, waits, FALSE, INFINITE);
+            if (woken == WAIT_OBJECT_0 || woken >= WAIT_OBJECT_0 + 4) return;
             const bool was = watching;
             if (woken == WAIT_OBJECT_0 + 1 && armed) continue;
             // Armed again before the hand-over: a change made while OnChange
@@ -87,40 +90,70 @@ protected:
     }
 
 private:
-    // Opens the key anew by its path (a deleted key's handle never signals
-    // again) and asks for its next change. Its parent is watched too: not
-    // every system signals the watch of a key that is deleted, but each
-    // signals its parent's. A missing key is watched for through its
-    // nearest existing parent.
+    // Finds the nearest existing key on the path (the key itself, or the
+    // parent through which a missing key is watched for) and asks it and
+    // its parent for their next change. Its parent is watched too: not every
+    // system signals the watch of a key that is deleted, but each signals
+    // its parent's. Handles that still serve the same key are kept: under
+    // Wine a key handle opened in place of a closed one may stay silent.
     void Arm() {
-        key_.Close();
-        parent_.Close();
-        // Closing a key whose notification was still pending signals it.
-        ::ResetEvent(changed_.Get());
+        // A level made between the search and the notification request
+        // would never signal: once armed on a parent, the level below it is
+        // looked for again.
+        for (int round = 0; round < 16; ++round) {
+            ArmNearest();
+            if (!armed || watching || !ExistsBelow(armedPath_)) return;
+        }
+    }
+    // Whether the next key on the way from `parent` to the watched key exists.
+    bool ExistsBelow(const std::string& parent) const {
+        std::string child = path_;
+        while (!child.empty() && ParentPath(child) != parent) child = ParentPath(child);
+        RegKey key;
+        return !child.empty() && child != parent && Open(child, key);
+    }
+    void ArmNearest() {
         for (std::string path = path_;; path = ParentPath(path)) {
             RegKey key;
             if (Open(path, key)) {
                 const bool own = path == path_;
-                if (!Notify(key, own ? REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_NAME : REG_NOTIFY_CHANGE_NAME))
-                    break;
+                const DWORD filter = own ? kOwnFilter : REG_NOTIFY_CHANGE_NAME;
+                if (armed && path == armedPath_ && Notify(key_, filter, changed_)) {
+                    // The same key as before, and not deleted meanwhile.
+                    if (parent_) Notify(parent_, REG_NOTIFY_CHANGE_NAME, parentChanged_);
+                    watching = own;
+                    return;
+                }
+                key_.Close();
+                parent_.Close();
+                // Closing a key whose notification was still pending signals it.
+                ::ResetEvent(changed_.Get());
+                ::ResetEvent(parentChanged_.Get());
+                if (!Notify(key, filter, changed_)) break;
                 key_ = std::move(key);
+                armedPath_ = path;
                 watching = own;
                 armed = true;
                 RegKey parent;
-                if (!path.empty() && Open(ParentPath(path), parent) && Notify(parent, REG_NOTIFY_CHANGE_NAME))
+                if (!path.empty() && Open(ParentPath(path), parent) &&
+                    Notify(parent, REG_NOTIFY_CHANGE_NAME, parentChanged_))
                     parent_ = std::move(parent);
                 return;
             }
             if (path.empty()) break;
         }
+        key_.Close();
+        parent_.Close();
         watching = false;
         armed = false;
     }
     bool Open(const std::string& path, RegKey& key) const {
         return ::RegOpenKeyExA(root_, path.c_str(), 0, KEY_NOTIFY, key.Receive()) == ERROR_SUCCESS;
     }
-    bool Notify(const RegKey& key, DWORD filter) const {
-        return ::RegNotifyChangeKeyValue(key.Get(), FALSE, filter, changed_.Get(), TRUE) == ERROR_SUCCESS;
+    // Each key signals an event of its own: under Wine two notifications
+    // that share one event lose changes.
+    static bool Notify(const RegKey& key, DWORD filter, const KernelHandle& event) {
+        return ::RegNotifyChangeKeyValue(key.Get(), FALSE, filter, event.Get(), TRUE) == ERROR_SUCCESS;
     }
 
     const HKEY root_;
@@ -130,8 +163,10 @@ private:
     KernelHandle stop_;
     KernelHandle retry_;
     KernelHandle changed_;
+    KernelHandle parentChanged_;
     RegKey key_;
     RegKey parent_;
+    std::string armedPath_;
 };
 
 TRegistryWatch::TRegistryWatch(TComponent* owner) : TComponent(owner) {
