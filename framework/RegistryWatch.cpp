@@ -51,6 +51,9 @@ public:
     ~TRegistryWatchThread() override {
         ::SetEvent(stop_.Get());
         EndThread();
+        // EndThread returns once the body has returned; the thread itself,
+        // with what the system keeps for it, is gone only when it has ended.
+        ::WaitForSingleObject(Handle(), INFINITE);
     }
 
     std::atomic<bool> pending{false};
