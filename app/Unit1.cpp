@@ -13,9 +13,12 @@ TForm1::TForm1(TComponent* owner) : TForm(owner), guard_(*this) {
 }
 
 TForm1::~TForm1() {
-    // The timer stops first: no tick may reach the guard while the window
-    // goes. Then no control may call a handler of this half-destroyed form
-    // (a spin edit clamps its value when it loses the focus, for instance).
+    // The watch and the timer stop first: no change and no tick may reach
+    // the guard while the window goes. Then no control may call a handler of
+    // this half-destroyed form (a spin edit clamps its value when it loses
+    // the focus, for instance).
+    delete RegistryWatch1;
+    RegistryWatch1 = nullptr;
     delete HiResTimer1;
     HiResTimer1 = nullptr;
     OnCreate = nullptr;
@@ -63,6 +66,9 @@ void TForm1::FormCreate(TObject*) {
         guard_.ProtectedUrl = AddressText();
     }
     HiResTimer1->SetEnabled(true);
+    // From here a change of the guarded key is answered at once; the timer
+    // stays as the safety net for a change that the watch could not see.
+    RegistryWatch1->SetEnabled(true);
 }
 
 void TForm1::FormShow(TObject*) {
@@ -92,7 +98,22 @@ void TForm1::Edit1Change(TObject*) { guard_.AddressChanged(); }
 
 void TForm1::SpinEdit1Change(TObject*) { guard_.MaximumChanged(); }
 
-void TForm1::HiResTimer1Timer(TObject*) { guard_.Tick(); }
+void TForm1::HiResTimer1Timer(TObject*) {
+    guard_.Tick();
+    // A watch that the system refused is tried again; nothing while it runs.
+    if (RegistryWatch1) RegistryWatch1->Retry();
+}
+
+void TForm1::RegistryWatch1Change(TObject*) {
+    // The timer is off while a cycle runs (its report open, its browser
+    // query waiting) and while the address edit writes: no cycle may start
+    // inside another, so the change waits until the timer is on again.
+    if (!HiResTimer1 || !HiResTimer1->Enabled()) {
+        changeWaiting_ = true;
+        return;
+    }
+    guard_.Tick();
+}
 
 void TForm1::TextTrayIcon1Click(TObject*) {
     SetWindowState(wsNormal);
@@ -105,6 +126,7 @@ void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = Addre
 
 void TForm1::WMQueryEndSession(TMessage& message) {
     try {
+        RegistryWatch1->SetEnabled(false);
         HiResTimer1->SetEnabled(false);
     } catch (...) {
         // The session ends whatever the timer says; the writes matter more.
@@ -149,7 +171,15 @@ TStrings& TForm1::Log() { return TextListBox1->Items(); }
 
 void TForm1::LogLinesRemoved() { TextListBox1->Update(); }
 
-void TForm1::SetGuardTimer(bool on) { HiResTimer1->SetEnabled(on); }
+void TForm1::SetGuardTimer(bool on) {
+    HiResTimer1->SetEnabled(on);
+    // A change that came meanwhile is handed over again and answered once
+    // the running handler has returned.
+    if (on && changeWaiting_) {
+        changeWaiting_ = false;
+        RegistryWatch1->Repeat();
+    }
+}
 
 void TForm1::ShowMessage(const std::string& text) { sw::ShowMessage(text); }
 

@@ -1,6 +1,7 @@
 // The main window: the protected-address edit, the switches, the maximum
 // number of log entries, the log list, the buttons, the tray icon with its
-// menu, the hyperlink label, the guard's timer and the autostart component.
+// menu, the hyperlink label, the guard's timer, the watch on the guarded
+// registry key and the autostart component.
 // Its creation runs the start sequence; its handlers turn the user's actions
 // into settings, log and registry writes through the guard.
 #pragma once
@@ -18,6 +19,7 @@
 #include "framework/Label.h"
 #include "framework/Menus.h"
 #include "framework/Panel.h"
+#include "framework/RegistryWatch.h"
 #include "timer/HiResTimer.h"
 #include "tray/TextTrayIcon.h"
 
@@ -48,6 +50,7 @@ public:
     TGroupBox* GroupBox1 = nullptr;
     TTextListBox* TextListBox1 = nullptr;
     THiResTimer* HiResTimer1 = nullptr;
+    TRegistryWatch* RegistryWatch1 = nullptr;
     TAutoRunner* AutoRunner1 = nullptr;
     TPopupMenu* PopupMenu1 = nullptr;
     TMenuItem* Info1 = nullptr;
@@ -67,6 +70,10 @@ public:
     void Edit1Change(TObject* Sender);
     void SpinEdit1Change(TObject* Sender);
     void HiResTimer1Timer(TObject* Sender);
+    // A value under the guarded key changed: the guard cycle at once, unless
+    // the timer is off (a cycle or the address edit's write is running); the
+    // change is then answered when the timer is switched on again.
+    void RegistryWatch1Change(TObject* Sender);
     void TextTrayIcon1Click(TObject* Sender);
     void Info1Click(TObject* Sender);
     void TextTrayIcon1MinimizeToTray(TObject* Sender);
@@ -97,6 +104,8 @@ protected:
 
 private:
     guard::TGuard guard_;
+    // A change that came while the guard's timer was off.
+    bool changeWaiting_ = false;
 };
 
 // What the window's link opens: the read-me that the package puts beside the

@@ -5,11 +5,21 @@
 //   ProgramBench.exe [--hostile SECONDS] [--changes N] [--idle SECONDS]
 //                    [--soak SECONDS --attempts N]
 //
-// Default run: restoration delay over N changes at random moments; CPU time
-// per idle tick; a hostile writer rewriting "Start Page" 100 times a second;
-// the process's handles, threads, GDI and USER objects and working set before
-// and after; the exe's size. --soak replaces the default phases by a long
-// idle run with attempts spread over it.
+// Default run, once for Startwacht.exe and once for StartwachtPeriodic.exe
+// (the same program with its registry watch off, built with the benchmarks
+// only), figures side by side at the end: restoration delay over N changes
+// at random moments; CPU time and wake-ups per idle minute; a hostile writer
+// rewriting "Start Page" 100 times a second with up to 10,000 log lines (the
+// longest a foreign address stood, CPU share, bytes written to disk, the
+// window opened from the tray icon meanwhile); the process's handles,
+// threads, GDI and USER objects and working set before and after; the exe's
+// size. --soak replaces the default phases by a long idle run of
+// Startwacht.exe with attempts spread over it.
+//
+// CPU time, wake-ups (context switches of all its threads) and bytes
+// written to disk are read from Linux's /proc entry of the program's
+// process when it runs under Wine, where the system keeps no such figures
+// for another process.
 #include <windows.h>
 
 #include <psapi.h>
@@ -22,6 +32,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <atomic>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -30,6 +42,7 @@
 #include <vector>
 
 #include "framework/TextLines.h"
+#include "tray/TrayIcon.h"
 #include "tests/support/ProcessCounts.h"
 
 namespace {
@@ -38,6 +51,8 @@ constexpr char kMainKey[] = "Software\\Microsoft\\Internet Explorer\\Main";
 constexpr char kProtected[] = "about:bench";
 constexpr double kPeriodMs = 500.0;
 constexpr int kMaximum = 20;
+// The hostile writer meets a log that may grow to the largest maximum.
+constexpr int kHostileMaximum = 10000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -276,7 +291,7 @@ double OneRestoration(const StartPageKey& key, const std::string& foreign) {
 struct Options {
     int hostileSeconds = 30;
     int changes = 100;
-    int idleSeconds = 30;
+    int idleSeconds = 60;
     int soakSeconds = 0;
     int soakAttempts = 1000;
 };
@@ -302,49 +317,319 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
     return TRUE;
 }
 
-// The lines of the program's log list box, read through its window; nothing
-// when its lines can't be read from another process (Wine 8 answers
-// LB_GETTEXT from another process with the length but without the text).
-std::optional<std::vector<std::string>> ListBoxLines(DWORD pid) {
-    std::vector<HWND> tops;
-    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&tops));
-    for (HWND top : tops) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(top, &owner);
-        if (owner != pid) continue;
-        std::vector<HWND> children;
-        ::EnumChildWindows(top, CollectWindow, reinterpret_cast<LPARAM>(&children));
-        for (HWND child : children) {
-            char name[32] = {};
-            ::GetClassNameA(child, name, sizeof name);
-            if (_stricmp(name, "ListBox") != 0) continue;
-            DWORD_PTR count = 0;
-            ::SendMessageTimeoutA(child, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
-            std::vector<std::string> lines;
-            for (DWORD_PTR i = 0; i < count; ++i) {
-                DWORD_PTR length = 0;
-                ::SendMessageTimeoutA(child, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length);
-                // The guard may put a longer line at this place meanwhile,
-                // and the answer is copied into our buffer whole: room to
-                // spare.
-                std::string text(std::max<DWORD_PTR>(length + 1, 1 << 16), '\0');
-                DWORD_PTR copied = 0;
-                ::SendMessageTimeoutA(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000,
-                                      &copied);
-                if (copied != length || std::strlen(text.c_str()) != copied) return std::nullopt;
-                text.resize(copied);
-                lines.push_back(text);
-            }
-            return lines;
-        }
-    }
-    return {};
-}
-
 long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
     return static_cast<long>(data.nFileSizeLow);
+}
+
+// ------------------------------------------------------------ /proc figures
+
+// What Linux counts for the program's process under Wine: found through the
+// Z: drive by the command line it was started with and this session's
+// prefix. Nothing outside Wine.
+class UnixProcess {
+public:
+    UnixProcess() = default;
+    explicit UnixProcess(const std::string& exe) {
+        // Wine shows the command line as the program was started, with a
+        // Windows or a Unix path: the file name is what both have.
+        const std::string file = exe.substr(exe.find_last_of('\\') + 1);
+        char prefix[MAX_PATH + 1] = {};
+        if (!::GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) return;
+        WIN32_FIND_DATAA found{};
+        const HANDLE find = ::FindFirstFileA("Z:\\proc\\*", &found);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::string name = found.cFileName;
+            if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+            const std::string dir = "Z:\\proc\\" + name;
+            std::string cmdline = ReadFile(dir + "\\cmdline");
+            std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+            const size_t at = cmdline.find(file);
+            if (at == std::string::npos || (at > 0 && cmdline[at - 1] != '\\' && cmdline[at - 1] != '/' &&
+                                            cmdline[at - 1] != '"'))
+                continue;
+            if (ReadFile(dir + "\\environ").find(std::string("WINEPREFIX=") + prefix + '\0') == std::string::npos)
+                continue;
+            dir_ = dir;
+            break;
+        } while (::FindNextFileA(find, &found));
+        ::FindClose(find);
+    }
+    bool Found() const { return !dir_.empty(); }
+
+    struct Sample {
+        double cpuMs = 0;
+        unsigned long long switches = 0;  // voluntary and forced, all threads
+        unsigned long long diskBytes = 0;
+        Clock::time_point at = Clock::now();
+    };
+    Sample Take() const {
+        Sample s;
+        if (!Found()) return s;
+        // utime and stime are fields 14 and 15, after the parenthesised name.
+        const std::string stat = ReadFile(dir_ + "\\stat");
+        const size_t close = stat.rfind(')');
+        if (close != std::string::npos) {
+            std::vector<std::string> fields;
+            size_t at = close + 2;
+            while (at < stat.size() && fields.size() < 13) {
+                const size_t end = stat.find(' ', at);
+                fields.push_back(stat.substr(at, end - at));
+                if (end == std::string::npos) break;
+                at = end + 1;
+            }
+            if (fields.size() >= 13)
+                s.cpuMs = (std::atof(fields[11].c_str()) + std::atof(fields[12].c_str())) * 10.0;  // 100 ticks/s
+        }
+        WIN32_FIND_DATAA found{};
+        const HANDLE find = ::FindFirstFileA((dir_ + "\\task\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (found.cFileName[0] == '.') continue;
+                const std::string status = ReadFile(dir_ + "\\task\\" + found.cFileName + "\\status");
+                for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
+                    const size_t at = status.find(key);
+                    if (at != std::string::npos) s.switches += std::strtoull(status.c_str() + at + std::strlen(key), nullptr, 10);
+                }
+            } while (::FindNextFileA(find, &found));
+            ::FindClose(find);
+        }
+        const std::string io = ReadFile(dir_ + "\\io");
+        const size_t at = io.find("\nwrite_bytes:");
+        if (at != std::string::npos) s.diskBytes = std::strtoull(io.c_str() + at + 13, nullptr, 10);
+        return s;
+    }
+
+private:
+    std::string dir_;
+};
+
+double Seconds(const UnixProcess::Sample& a, const UnixProcess::Sample& b) {
+    return std::chrono::duration<double>(b.at - a.at).count();
+}
+
+// ------------------------------------------------------------ the windows
+
+HWND WindowOf(DWORD pid, const char* windowClass) {
+    for (HWND parent : {static_cast<HWND>(nullptr), HWND_MESSAGE})
+        for (HWND w = ::FindWindowExA(parent, nullptr, windowClass, nullptr); w;
+             w = ::FindWindowExA(parent, w, windowClass, nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner == pid) return w;
+        }
+    return nullptr;
+}
+
+// A left click on the program's tray icon, as the shell hands it over: the
+// icon's callback message to the tray handler's window. The program has one
+// icon; its number is not known outside, so the first few are tried (a
+// number of no icon reaches nothing).
+void ClickTrayIcon(DWORD pid) {
+    const HWND handler = WindowOf(pid, "TTrayIconHandler");
+    for (WPARAM id = 0; id < 8; ++id) {
+        ::PostMessageA(handler, sw::TrayCallbackMessage, id, WM_LBUTTONDOWN);
+        ::PostMessageA(handler, sw::TrayCallbackMessage, id, WM_LBUTTONUP);
+    }
+}
+
+// ------------------------------------------------------------ one program
+
+struct Summary {
+    bool ran = false;
+    double startMs = 0;
+    double median = 0, p99 = 0, worst = 0, mean = 0;
+    int lost = 0;
+    double idleCpuPerMinute = -1, idleWakeupsPerMinute = -1;
+    int hostileWrites = 0;
+    double longestStandMs = 0, holdMs = 0;
+    bool held = false;
+    double cpuShare = -1, diskBytesPerSecond = -1;
+    double trayOpenMs = -1;
+    size_t logLines = 0;
+    long listCount = -1;
+    bool newestFirst = false;
+    Figures before, after;
+};
+
+double Percentile(const std::vector<double>& sorted, int percent) {
+    if (sorted.empty()) return 0;
+    return sorted[std::min(sorted.size() - 1, sorted.size() * percent / 100)];
+}
+
+Summary Measure(const std::string& exe, const char* label, const Options& options, const std::string& settings,
+                const std::string& log) {
+    Summary r;
+    StartPageKey key;
+    // Log on, report off (a report would wait for a user), at most 20 lines.
+    std::ofstream(settings, std::ios::binary | std::ios::trunc) << kProtected << "\r\n10" << kMaximum << "\r\n";
+    ::DeleteFileA(log.c_str());
+    key.Write(kProtected);
+
+    const auto launched = Clock::now();
+    auto first = std::make_unique<Program>(exe);
+    Program& program = *first;
+    if (!program.Running()) {
+        std::printf("%s: %s did not start\n", label, exe.c_str());
+        return r;
+    }
+    r.ran = true;
+    const double firstRestore = OneRestoration(key, "about:bench-start");
+    r.startMs = MsSince(launched);
+    std::printf("%s: %s, %ld bytes\n", label, exe.c_str(), FileSize(exe));
+    std::printf("%s: start until the first restored change: %.0f ms (restore %.0f ms)\n", label, r.startMs,
+                firstRestore);
+    const UnixProcess unix(exe);
+    ::Sleep(1000);
+    r.before = FiguresOf(program.Handle(), program.Id());
+
+    // Restoration delay at random moments.
+    std::vector<double> delays;
+    std::mt19937 random(4711);
+    for (int i = 0; i < options.changes; ++i) {
+        ::Sleep(std::uniform_int_distribution<int>(50, 600)(random));
+        const double d = OneRestoration(key, "about:bench-" + std::to_string(i));
+        if (d < 0)
+            ++r.lost;
+        else
+            delays.push_back(d);
+    }
+    std::sort(delays.begin(), delays.end());
+    r.mean = delays.empty() ? 0 : std::accumulate(delays.begin(), delays.end(), 0.0) / delays.size();
+    r.median = Percentile(delays, 50);
+    r.p99 = Percentile(delays, 99);
+    r.worst = delays.empty() ? 0 : delays.back();
+    std::printf("%s: restoration delay over %zu changes (%d lost): median %.1f ms, mean %.1f ms (%.2f periods), "
+                "p99 %.1f ms (%.2f), worst %.1f ms (%.2f)\n",
+                label, delays.size(), r.lost, r.median, r.mean, r.mean / kPeriodMs, r.p99, r.p99 / kPeriodMs,
+                r.worst, r.worst / kPeriodMs);
+
+    // Idle: nothing changes the value.
+    ::Sleep(1000);
+    const UnixProcess::Sample idleStart = unix.Take();
+    const Figures idleFrom = FiguresOf(program.Handle(), program.Id());
+    ::Sleep(static_cast<DWORD>(options.idleSeconds * 1000));
+    const UnixProcess::Sample idleEnd = unix.Take();
+    const Figures idleTo = FiguresOf(program.Handle(), program.Id());
+    const double idleMinutes = options.idleSeconds / 60.0;
+    if (unix.Found()) {
+        r.idleCpuPerMinute = (idleEnd.cpuMs - idleStart.cpuMs) / idleMinutes;
+        r.idleWakeupsPerMinute = static_cast<double>(idleEnd.switches - idleStart.switches) / idleMinutes;
+        std::printf("%s: idle: %.0f ms CPU per idle minute (%.3f %% of one core), %.0f wake-ups per idle minute "
+                    "(from /proc, %d s)\n",
+                    label, r.idleCpuPerMinute, r.idleCpuPerMinute / 600.0, r.idleWakeupsPerMinute,
+                    options.idleSeconds);
+    } else if (idleTo.cpuMs > 0) {
+        r.idleCpuPerMinute = (idleTo.cpuMs - idleFrom.cpuMs) / idleMinutes;
+        std::printf("%s: idle: %.0f ms CPU per idle minute (%.3f %% of one core); wake-ups not readable here\n",
+                    label, r.idleCpuPerMinute, r.idleCpuPerMinute / 600.0);
+    } else {
+        std::printf("%s: idle: CPU time of another process not available here\n", label);
+    }
+
+    r.after = FiguresOf(program.Handle(), program.Id());
+    PrintFigures((std::string(label) + ": process figures (after start, after the restorations and the idle phase)")
+                     .c_str(),
+                 r.before, r.after);
+    first.reset();
+
+    // A hostile writer: a new address 100 times a second, into a log that may
+    // grow to 10,000 lines: the program starts anew with that maximum.
+    std::ofstream(settings, std::ios::binary | std::ios::trunc) << kProtected << "\r\n10" << kHostileMaximum
+                                                                  << "\r\n";
+    ::DeleteFileA(log.c_str());
+    Program hostile(exe);
+    if (OneRestoration(key, "about:hostile-start") < 0) std::printf("%s: hostile phase: no restore at start\n", label);
+    ::Sleep(1000);
+    const UnixProcess hostileUnix(exe);
+    // The longest a foreign address stood: polled from a thread of its own.
+    std::atomic<bool> watching{true};
+    std::atomic<double> longest{0};
+    std::thread watcher([&] {
+        StartPageKey own;
+        bool foreign = false;
+        Clock::time_point since;
+        while (watching) {
+            const bool now = own.Read() != kProtected;
+            const auto t = Clock::now();
+            if (now && !foreign) since = t;
+            if (!now && foreign) longest = std::max(longest.load(), std::chrono::duration<double, std::milli>(t - since).count());
+            foreign = now;
+            ::Sleep(1);
+        }
+    });
+    const UnixProcess::Sample floodStart = hostileUnix.Take();
+    const auto hostileStart = Clock::now();
+    bool clicked = false;
+    Clock::time_point clickAt;
+    const HWND form = WindowOf(hostile.Id(), "TForm1");
+    int written = 0;
+    while (MsSince(hostileStart) < options.hostileSeconds * 1000.0) {
+        key.Write("about:hostile-" + std::to_string(written++));
+        if (!clicked && MsSince(hostileStart) > options.hostileSeconds * 500.0) {
+            clicked = true;
+            clickAt = Clock::now();
+            ClickTrayIcon(hostile.Id());
+        }
+        if (clicked && r.trayOpenMs < 0 && form && ::IsWindowVisible(form)) r.trayOpenMs = MsSince(clickAt);
+        ::Sleep(10);
+    }
+    const UnixProcess::Sample floodEnd = hostileUnix.Take();
+    const auto stopped = Clock::now();
+    while (MsSince(stopped) < 5000) {
+        if (key.Read() == kProtected) {
+            r.held = true;
+            break;
+        }
+        ::Sleep(1);
+    }
+    r.holdMs = MsSince(stopped);
+    watching = false;
+    watcher.join();
+    r.longestStandMs = longest;
+    r.hostileWrites = written;
+    if (hostileUnix.Found()) {
+        const double seconds = Seconds(floodStart, floodEnd);
+        r.cpuShare = (floodEnd.cpuMs - floodStart.cpuMs) / (seconds * 1000.0);
+        r.diskBytesPerSecond = static_cast<double>(floodEnd.diskBytes - floodStart.diskBytes) / seconds;
+    }
+    ::Sleep(1500);  // the last cycle writes its log file
+    const auto lines = sw::SplitTextLines(ReadFile(log));
+    r.logLines = lines.size();
+    r.newestFirst = true;
+    int previous = written;
+    for (const auto& line : lines) {
+        const size_t at = line.rfind("about:hostile-");
+        const int n = at == std::string::npos ? -1 : std::atoi(line.c_str() + at + 14);
+        if (n < 0 || n > previous) r.newestFirst = false;
+        previous = n;
+    }
+    if (const HWND list = [&]() -> HWND {
+            std::vector<HWND> children;
+            if (form) ::EnumChildWindows(form, CollectWindow, reinterpret_cast<LPARAM>(&children));
+            for (HWND child : children) {
+                char name[32] = {};
+                ::GetClassNameA(child, name, sizeof name);
+                if (_stricmp(name, "ListBox") == 0) return child;
+            }
+            return nullptr;
+        }()) {
+        DWORD_PTR count = 0;
+        if (::SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count)) r.listCount = static_cast<long>(count);
+    }
+    std::printf("%s: hostile writer: %d writes in %d s, maximum %d log lines; longest a foreign address stood "
+                "%.0f ms; value %s %.0f ms after the writer stopped; log %zu lines, newest first: %s, list %ld lines; "
+                "program %s\n",
+                label, written, options.hostileSeconds, kHostileMaximum, r.longestStandMs,
+                r.held ? "protected" : "NOT protected", r.holdMs, r.logLines, r.newestFirst ? "yes" : "NO",
+                r.listCount, hostile.Running() ? "running" : "GONE");
+    if (r.cpuShare >= 0)
+        std::printf("%s: hostile writer: CPU %.1f %% of one core, %.0f KB written to disk per second (from /proc)\n",
+                    label, 100.0 * r.cpuShare, r.diskBytesPerSecond / 1024.0);
+    std::printf("%s: hostile writer: window opened from the tray icon in %.0f ms\n", label, r.trayOpenMs);
+    return r;
 }
 
 }  // namespace
@@ -353,33 +638,27 @@ int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     const std::string buildDir = Directory(Directory(OwnPath()));
     const std::string exe = buildDir + "\\app\\Startwacht.exe";
+    const std::string periodic = buildDir + "\\bench\\StartwachtPeriodic.exe";
     if (::GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::printf("Startwacht.exe not found at %s\n", exe.c_str());
         return 1;
     }
     const std::string settings = SystemDir() + "\\spurl.vxd";
     const std::string log = SystemDir() + "\\tburl.vxd";
-    // Log on, report off (a report would wait for a user), at most 20 lines.
-    std::ofstream(settings, std::ios::binary | std::ios::trunc) << kProtected << "\r\n10" << kMaximum << "\r\n";
-    ::DeleteFileA(log.c_str());
-    StartPageKey key;
-    key.Write(kProtected);
-
-    const auto launched = Clock::now();
-    Program program(exe);
-    if (!program.Running()) {
-        std::printf("Startwacht.exe did not start\n");
-        return 1;
-    }
-    // The guard runs once it undoes a change.
-    const double firstRestore = OneRestoration(key, "about:bench-start");
-    const double startMs = MsSince(launched);
-    std::printf("Startwacht.exe %s, %ld bytes\n", sizeof(void*) == 8 ? "x86_64" : "i686", FileSize(exe));
-    std::printf("start until the first restored change: %.0f ms (restore %.0f ms)\n", startMs, firstRestore);
-    ::Sleep(1000);
-    const Figures before = FiguresOf(program.Handle(), program.Id());
 
     if (options.soakSeconds > 0) {
+        std::ofstream(settings, std::ios::binary | std::ios::trunc) << kProtected << "\r\n10" << kMaximum << "\r\n";
+        ::DeleteFileA(log.c_str());
+        StartPageKey key;
+        key.Write(kProtected);
+        Program program(exe);
+        if (!program.Running()) {
+            std::printf("Startwacht.exe did not start\n");
+            return 1;
+        }
+        OneRestoration(key, "about:bench-start");
+        ::Sleep(1000);
+        const Figures before = FiguresOf(program.Handle(), program.Id());
         // Long idle run with attempts spread over it.
         const auto start = Clock::now();
         std::mt19937 random(12345);
@@ -388,10 +667,11 @@ int main(int argc, char** argv) {
         int lost = 0;
         // A row of figures after every quarter of the attempts: growth shows
         // as a rising column, a cache filled once as a single step.
-        std::printf("soak progress     %8s %8s %8s %8s %10s\n", "attempts", "handles", "threads", "GDI", "WS (KB)");
+        std::printf("soak progress     %8s %8s %8s %8s %8s %10s\n", "attempts", "handles", "threads", "GDI", "windows",
+                    "WS (KB)");
         const auto row = [&](int attempts, const Figures& f) {
-            std::printf("                  %8d %8lu %8lu %8lu %10lu\n", attempts, f.handles, f.threads, f.gdi,
-                        static_cast<unsigned long>(f.workingSetKb));
+            std::printf("                  %8d %8lu %8lu %8lu %8lu %10lu\n", attempts, f.handles, f.threads, f.gdi,
+                        f.user, static_cast<unsigned long>(f.workingSetKb));
             std::fflush(stdout);
         };
         row(0, before);
@@ -415,77 +695,37 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Restoration delay at random moments.
-    std::vector<double> delays;
-    std::mt19937 random(4711);
-    int lost = 0;
-    for (int i = 0; i < options.changes; ++i) {
-        ::Sleep(std::uniform_int_distribution<int>(50, 600)(random));
-        const double d = OneRestoration(key, "about:bench-" + std::to_string(i));
-        if (d < 0)
-            ++lost;
-        else
-            delays.push_back(d);
-    }
-    std::sort(delays.begin(), delays.end());
-    const double mean = delays.empty() ? 0 : std::accumulate(delays.begin(), delays.end(), 0.0) / delays.size();
-    const double p99 = delays.empty() ? 0 : delays[std::min(delays.size() - 1, delays.size() * 99 / 100)];
-    const double worst = delays.empty() ? 0 : delays.back();
-    std::printf("restoration delay over %zu changes (%d lost): mean %.1f ms (%.2f periods), p99 %.1f ms (%.2f), "
-                "worst %.1f ms (%.2f)\n",
-                delays.size(), lost, mean, mean / kPeriodMs, p99, p99 / kPeriodMs, worst, worst / kPeriodMs);
+    std::printf("Startwacht.exe %s, %ld bytes\n", sizeof(void*) == 8 ? "x86_64" : "i686", FileSize(exe));
+    const Summary w = Measure(exe, "watch", options, settings, log);
+    const Summary p = ::GetFileAttributesA(periodic.c_str()) != INVALID_FILE_ATTRIBUTES
+                          ? Measure(periodic, "periodic", options, settings, log)
+                          : Summary{};
 
-    // CPU time of idle ticks.
-    ::Sleep(1000);
-    const Figures idleStart = FiguresOf(program.Handle(), program.Id());
-    ::Sleep(static_cast<DWORD>(options.idleSeconds * 1000));
-    const Figures idleEnd = FiguresOf(program.Handle(), program.Id());
-    const double ticks = options.idleSeconds * 1000.0 / kPeriodMs;
-    if (idleEnd.cpuMs > 0)
-        std::printf("idle: %.2f ms CPU per tick over %.0f ticks (%.3f %% of one core)\n",
-                    (idleEnd.cpuMs - idleStart.cpuMs) / ticks, ticks,
-                    100.0 * (idleEnd.cpuMs - idleStart.cpuMs) / (options.idleSeconds * 1000.0));
-    else
-        std::printf("idle: CPU time of another process not available here (measured in-process by "
-                    "StartwachtBench)\n");
-
-    // A hostile writer: a new address 100 times a second.
-    const auto hostileStart = Clock::now();
-    int written = 0;
-    while (MsSince(hostileStart) < options.hostileSeconds * 1000.0) {
-        key.Write("about:hostile-" + std::to_string(written++));
-        ::Sleep(10);
-    }
-    const auto stopped = Clock::now();
-    bool held = false;
-    while (MsSince(stopped) < 5000) {
-        if (key.Read() == kProtected) {
-            held = true;
-            break;
-        }
-        ::Sleep(1);
-    }
-    const double holdMs = MsSince(stopped);
-    ::Sleep(1500);  // the last cycle writes its log file
-    const auto lines = sw::SplitTextLines(ReadFile(log));
-    bool newestFirst = true;
-    int previous = written;
-    for (const auto& line : lines) {
-        const size_t at = line.rfind("about:hostile-");
-        const int n = at == std::string::npos ? -1 : std::atoi(line.c_str() + at + 14);
-        if (n < 0 || n > previous) newestFirst = false;
-        previous = n;
-    }
-    const auto listed = ListBoxLines(program.Id());
-    const char* fileMatchesList = !listed ? "(list not readable from outside)" : *listed == lines ? "yes" : "NO";
-    std::printf("hostile writer: %d writes in %d s; value %s %.0f ms after the writer stopped (%.2f periods); "
-                "log %zu lines (maximum %d), newest first: %s, file equals list: %s; program %s\n",
-                written, options.hostileSeconds, held ? "protected" : "NOT protected", holdMs, holdMs / kPeriodMs,
-                lines.size(), kMaximum, newestFirst ? "yes" : "NO", fileMatchesList,
-                program.Running() ? "running" : "GONE");
-
-    ::Sleep(2000);
-    const Figures after = FiguresOf(program.Handle(), program.Id());
-    PrintFigures("process figures (after start, after all phases)", before, after);
+    const auto ms = [](double v) { return v < 0 ? std::string("n/a") : std::to_string(static_cast<long>(v + 0.5)) + " ms"; };
+    const auto num = [](double v) { return v < 0 ? std::string("n/a") : std::to_string(static_cast<long>(v + 0.5)); };
+    std::printf("\nside by side              %-28s %-28s\n", "watch and cycle", "cycle only (500 ms)");
+    const auto line = [](const char* name, const std::string& a, const std::string& b) {
+        std::printf("%-26s %-28s %-28s\n", name, a.c_str(), b.c_str());
+    };
+    line("delay median", ms(w.median), ms(p.median));
+    line("delay 99th percentile", ms(w.p99), ms(p.p99));
+    line("delay worst", ms(w.worst), ms(p.worst));
+    line("delay mean", ms(w.mean), ms(p.mean));
+    line("idle CPU per minute", ms(w.idleCpuPerMinute), ms(p.idleCpuPerMinute));
+    line("idle wake-ups per minute", num(w.idleWakeupsPerMinute), num(p.idleWakeupsPerMinute));
+    line("flood: longest stand", ms(w.longestStandMs), ms(p.longestStandMs));
+    line("flood: protected after", ms(w.holdMs), ms(p.holdMs));
+    line("flood: CPU % of a core", w.cpuShare < 0 ? "n/a" : std::to_string(w.cpuShare * 100.0).substr(0, 5),
+         p.cpuShare < 0 ? "n/a" : std::to_string(p.cpuShare * 100.0).substr(0, 5));
+    line("flood: KB/s to disk", num(w.diskBytesPerSecond / 1024.0), num(p.diskBytesPerSecond / 1024.0));
+    line("flood: log lines / list", std::to_string(w.logLines) + " / " + std::to_string(w.listCount),
+         std::to_string(p.logLines) + " / " + std::to_string(p.listCount));
+    line("flood: tray opens window", ms(w.trayOpenMs), ms(p.trayOpenMs));
+    line("handles start -> end", std::to_string(w.before.handles) + " -> " + std::to_string(w.after.handles),
+         std::to_string(p.before.handles) + " -> " + std::to_string(p.after.handles));
+    line("threads start -> end", std::to_string(w.before.threads) + " -> " + std::to_string(w.after.threads),
+         std::to_string(p.before.threads) + " -> " + std::to_string(p.after.threads));
+    line("windows start -> end", std::to_string(w.before.user) + " -> " + std::to_string(w.after.user),
+         std::to_string(p.before.user) + " -> " + std::to_string(p.after.user));
     return 0;
 }

@@ -6,6 +6,8 @@
 //     operations and bytes, window updates and sent messages, and its time;
 //   - the same for one tick that sees an attempt (logging on, reporting
 //     off, offline, so no browser is asked);
+//   - single foreign writes at random moments, offline, answered through the
+//     registry watch and by the timer alone: write to restored value;
 //   - a hostile writer: another process rewrites the value 100 times a
 //     second while the guard runs on its own timer; afterwards the log file
 //     is compared with the log list, and the process's handles, threads and
@@ -29,6 +31,8 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <vector>
+#include <algorithm>
 
 #include "app/Program.h"
 #include "app/StartPage.h"
@@ -468,6 +472,53 @@ int main(int argc, char** argv) {
             });
         }).detach();
     });
+    // Fourth and fifth run: single foreign writes at random moments, offline
+    // (no browser is asked, so the cycle's own work is what is measured),
+    // answered through the watch, and then by the timer alone.
+    for (const bool watch : {true, false}) {
+        RunStartwacht([&](TForm1& f) {
+            f.CheckBox3->SetChecked(false);
+            f.Guard().IsOnline = [] { return false; };
+            if (!watch) f.RegistryWatch1->SetEnabled(false);
+            std::thread([&f, watch] {
+                ::Sleep(2000);
+                std::string protectedUrl;
+                Synchronize([&] { protectedUrl = f.Guard().ProtectedUrl; });
+                HKEY key = nullptr;
+                ::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_ALL_ACCESS, &key);
+                std::vector<double> delays;
+                srand(4711);
+                for (int i = 0; i < 100 && key; ++i) {
+                    ::Sleep(50 + rand() % 250);
+                    const std::string url = "about:einzeln-" + std::to_string(i);
+                    ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                                     static_cast<DWORD>(url.size() + 1));
+                    const auto written = std::chrono::steady_clock::now();
+                    for (;;) {
+                        char data[512] = {};
+                        DWORD size = sizeof data - 1;
+                        if (::RegQueryValueExA(key, "Start Page", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                                               &size) == ERROR_SUCCESS &&
+                            protectedUrl == data)
+                            break;
+                        if (Since(written, std::chrono::steady_clock::now()) > 5000) break;
+                        ::Sleep(0);
+                    }
+                    delays.push_back(Since(written, std::chrono::steady_clock::now()));
+                }
+                if (key) ::RegCloseKey(key);
+                std::sort(delays.begin(), delays.end());
+                const auto at = [&](size_t percent) {
+                    return delays.empty() ? 0.0 : delays[std::min(delays.size() - 1, delays.size() * percent / 100)];
+                };
+                std::printf("Single writes, offline, answered by %s (%zu writes): median %.1f ms, p99 %.1f ms, "
+                            "worst %.1f ms\n",
+                            watch ? "the watch" : "the timer alone", delays.size(), at(50), at(99),
+                            delays.empty() ? 0.0 : delays.back());
+                Synchronize([] { Application->Terminate(); });
+            }).detach();
+        });
+    }
     Restore(settingsPath, settings);
     RestoreValue(startPage);
     Restore(logPath, log);

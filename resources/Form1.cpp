@@ -178,6 +178,13 @@ void ReadForm1(TForm1& f) {
         c.SetSynchronize(true);
         c.SetWaitForTerminate(true);
     });
+    f.RegistryWatch1 = Make<TRegistryWatch>(loading, f, "RegistryWatch1", [&](TRegistryWatch& c) {
+        c.SetRootKey(HKEY_CURRENT_USER);
+        c.SetKey("Software\\Microsoft\\Internet Explorer\\Main");
+        c.SetEnabled(false);
+        c.SetCoalesceTime(20);
+        c.OnChange = On(f, &TForm1::RegistryWatch1Change);
+    });
     f.AutoRunner1 = Make<TAutoRunner>(loading, f, "AutoRunner1", [&](TAutoRunner& c) {
         c.SetRegLocation(TRegLocation::CurrentUser);
         c.SetAutoRun(false);

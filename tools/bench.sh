@@ -54,10 +54,15 @@ row() {  # row <label> <file suffix> <pattern> <sed>
 echo
 echo "== Side by side"
 printf '%-44s %-26s %-26s\n' "figure" "i686" "x86_64"
-row "restoration delay, mean (periods of 500 ms)" ProgramBench.txt '^restoration delay' 's/.*mean ([0-9.]+ ms) \(([0-9.]+) periods\).*/\1 (\2)/'
-row "restoration delay, 99th percentile" ProgramBench.txt '^restoration delay' 's/.*p99 ([0-9.]+ ms) \(([0-9.]+)\).*/\1 (\2)/'
-row "restoration delay, worst" ProgramBench.txt '^restoration delay' 's/.*worst ([0-9.]+ ms) \(([0-9.]+)\).*/\1 (\2)/'
-row "CPU time per idle tick (whole process)" ProgramBench.txt '^idle:' 's/^idle: ([0-9.]+ ms) CPU per tick.*/\1/'
+row "restoration delay, median (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*median ([0-9.]+ ms).*/\1/'
+row "restoration delay, 99th percentile (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*p99 ([0-9.]+ ms).*/\1/'
+row "restoration delay, worst (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*worst ([0-9.]+ ms).*/\1/'
+row "restoration delay, median (cycle only)" ProgramBench.txt '^periodic: restoration delay' 's/.*median ([0-9.]+ ms).*/\1/'
+row "restoration delay, worst (cycle only)" ProgramBench.txt '^periodic: restoration delay' 's/.*worst ([0-9.]+ ms).*/\1/'
+row "idle CPU and wake-ups per minute (watch)" ProgramBench.txt '^watch: idle:' 's/^watch: idle: ([0-9.]+ ms) CPU per idle minute.*, ([0-9]+) wake-ups.*/\1, \2/'
+row "idle CPU and wake-ups per minute (cycle only)" ProgramBench.txt '^periodic: idle:' 's/^periodic: idle: ([0-9.]+ ms) CPU per idle minute.*, ([0-9]+) wake-ups.*/\1, \2/'
+row "flood: longest stand (watch)" ProgramBench.txt '^watch: hostile writer: [0-9]+ writes' 's/.*stood ([0-9]+ ms).*/\1/'
+row "flood: CPU, disk (watch)" ProgramBench.txt '^watch: hostile writer: CPU' 's/.*CPU ([0-9.]+ %) of one core, ([0-9]+ KB).*/\1, \2\/s/'
 row "CPU time per tick called in a loop" StartwachtBench.txt 'CPU time' 's/.*CPU time +//'
 row "registry calls per idle tick" StartwachtBench.txt 'registry calls' 's/.*registry calls +//'
 row "file operations per idle tick" StartwachtBench.txt 'file operations' 's/.*file operations +([0-9.]+) opened.*/\1 opened/'
@@ -66,3 +71,8 @@ row "Startwacht.exe size" ProgramBench.txt '^Startwacht.exe' 's/.*, ([0-9]+) byt
 row "hostile writer: log file equals list" StartwachtBench.txt 'log file equals' 's/.*equals the list: //'
 row "hostile writer: handles before -> after" StartwachtBench.txt '^  handles' 's/^  handles ([0-9]+ -> [0-9]+).*/\1/'
 row "hostile writer: threads before -> after" StartwachtBench.txt '^  handles' 's/.*threads ([0-9]+ -> [0-9]+).*/\1/'
+for arch in i686 x86_64; do
+    echo
+    echo "== $arch: ProgramBench, the watch beside the cycle alone"
+    sed -n '/^side by side/,$p' "$results/$arch-ProgramBench.txt" 2>/dev/null || true
+done

@@ -1,0 +1,254 @@
+// The main window's watch on the guarded key, inside the test's own process:
+// a foreign write reaches the guard cycle through the watch while the
+// timer's interval is a minute, so the timer can't be what answered. A driver
+// thread plays the other programs and the user while the window's message
+// loop runs; it reads the window's state through the main-thread call.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "StartwachtProcess.h"
+#include "app/Program.h"
+#include "app/Unit1.h"
+#include "framework/Application.h"
+#include "framework/Synchronize.h"
+#include "support/ProcessCounts.h"
+#include "support/TestSupport.h"
+
+using namespace sw;
+using namespace sw::test;
+
+namespace {
+
+// Longer than each test needs; Wine's multimedia timer takes at most 65 s.
+constexpr int32_t kLongInterval = 60 * 1000;
+
+// The program's message window (the report), if one is open.
+HWND OwnMessageBox() {
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "#32770", "Startwacht"); w;
+         w = ::FindWindowExA(nullptr, w, "#32770", "Startwacht")) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(w, &owner);
+        if (owner == ::GetCurrentProcessId() && ::IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+
+// Polls from the driver thread; no messages to pump there.
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 30s) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (std::chrono::steady_clock::now() < until) {
+        if (condition()) return true;
+        ::Sleep(10);
+    }
+    return condition();
+}
+
+class WatchedWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        SetStartPage("about:test");
+        ClearStartwachtFiles();
+    }
+    void TearDown() override {
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        ClearStartwachtFiles();
+        SetStartPage("about:blank");
+    }
+
+    // Runs the program with the timer's interval at a minute and counted
+    // hand-overs; `drive` runs on a thread of its own while the message loop
+    // runs, and the program ends when it returns.
+    int Run(const std::function<void(TForm1&)>& drive) {
+        return RunStartwacht([&](TForm1& form) {
+            Application->OnException = [this](TObject*, const std::string& message) { errors.push_back(message); };
+            form.Guard().IsOnline = [this] {
+                ++cycles;  // every cycle that sees an attempt asks first
+                return false;
+            };
+            form.HiResTimer1->SetOnTimer([this, &form](TObject* sender) {
+                ++timerTicks;
+                form.HiResTimer1Timer(sender);
+            });
+            form.HiResTimer1->SetInterval(kLongInterval);
+            const TNotifyEvent original = form.RegistryWatch1->OnChange;
+            form.RegistryWatch1->OnChange = [this, original](TObject* sender) {
+                ++watchChanges;
+                original(sender);
+            };
+            driver = std::thread([this, &form, drive] {
+                drive(form);
+                Synchronize([] { Application->Terminate(); });
+            });
+        });
+    }
+    void Join() {
+        if (driver.joinable()) driver.join();
+    }
+    // A value of the window, read on the main thread.
+    template <typename T>
+    static T OnMain(const std::function<T()>& read) {
+        T value{};
+        Synchronize([&] { value = read(); });
+        return value;
+    }
+
+    std::thread driver;
+    std::atomic<int> cycles{0};
+    std::atomic<int> timerTicks{0};
+    std::atomic<int> watchChanges{0};
+    std::vector<std::string> errors;
+};
+
+TEST_F(WatchedWindow, AForeignWriteIsAnsweredThroughTheWatchAndNotThroughTheTimer) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    const int exitCode = Run([&](TForm1& form) {
+        EXPECT_TRUE(Eventually([&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); }));
+        ForeignWrite("about:fremd");
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+        EXPECT_TRUE(Eventually([&] { return OnMain<int>([&] { return form.TextListBox1->Items().Count(); }) == 1; }));
+    });
+    Join();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(cycles, 1);
+    EXPECT_GE(watchChanges, 1);
+    EXPECT_EQ(timerTicks, 0) << "the timer's interval never passed";
+    const std::string log = ReadFileBytes(LogPath()).value_or("");
+    EXPECT_NE(log.find(">>Ein Offline-B\xF6sewicht >>Startpage:about:fremd\r\n"), std::string::npos) << log;
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WatchedWindow, NoCycleRunsWhileTheReportIsOpenAndTheChangeMadeMeanwhileIsAnsweredAfterIt) {
+    // Logging and reporting on.
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    std::string firstReport, secondReport, valueWhileOpen;
+    int cyclesWhileOpen = -1;
+    const int exitCode = Run([&](TForm1& form) {
+        EXPECT_TRUE(Eventually([&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); }));
+        ForeignWrite("about:eins");
+        HWND box = nullptr;
+        if (!Eventually([&] { return (box = OwnMessageBox()) != nullptr; })) return;
+        firstReport = MessageText(box);
+        // Another write while the report stands open: the watch sees it, but
+        // no cycle may start inside the open one.
+        const int changesBefore = watchChanges;
+        ForeignWrite("about:zwei");
+        Eventually([&] { return watchChanges > changesBefore; });
+        ::Sleep(500);  // room for a wrong cycle
+        cyclesWhileOpen = cycles;
+        valueWhileOpen = StartPage();
+        CloseMessage(box);
+        // The first cycle after it sees the second write.
+        HWND second = nullptr;
+        if (Eventually([&] { return (second = OwnMessageBox()) != nullptr && second != box; })) {
+            secondReport = MessageText(second);
+            CloseMessage(second);
+        }
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+        EXPECT_TRUE(Eventually([&] { return OnMain<int>([&] { return form.TextListBox1->Items().Count(); }) == 2; }));
+    });
+    Join();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(firstReport.find("\rabout:eins\r"), std::string::npos) << firstReport;
+    EXPECT_EQ(cyclesWhileOpen, 1);
+    EXPECT_EQ(valueWhileOpen, "about:zwei") << "nothing restored it while the report was open";
+    EXPECT_NE(secondReport.find("\rabout:zwei\r"), std::string::npos) << secondReport;
+    EXPECT_EQ(cycles, 2);
+    EXPECT_EQ(timerTicks, 0);
+    const std::string log = ReadFileBytes(LogPath()).value_or("");
+    EXPECT_LT(log.find("about:zwei"), log.find("about:eins")) << "newest first:\n" << log;
+}
+
+TEST_F(WatchedWindow, TheKeyDeletedAndMadeAnewIsWatchedAgain) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    const int exitCode = Run([&](TForm1& form) {
+        const auto watching = [&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); };
+        EXPECT_TRUE(Eventually(watching));
+        DeleteKeyTree(HKEY_CURRENT_USER, kMainKey);
+        EXPECT_TRUE(Eventually([&] { return !watching(); }));
+        // Made anew by another program, with a foreign address in it.
+        ForeignWrite("about:neu");
+        EXPECT_TRUE(Eventually(watching));
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+        // And it stays watched for the next write.
+        ForeignWrite("about:danach");
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+    });
+    Join();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(timerTicks, 0);
+    // The deletion itself is an attempt whose write-back fails once.
+    for (const std::string& error : errors) EXPECT_NE(error.find("Start Page"), std::string::npos) << error;
+}
+
+TEST_F(WatchedWindow, TheWatchLeavesNoHandleBehindAndItsCountsStayFlatOverManyAttempts) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    // A first run settles what the system makes once per process.
+    Run([&](TForm1&) {
+        ForeignWrite("about:warm");
+        Eventually([] { return StartPage() == "about:test"; });
+    });
+    Join();
+    const DWORD handles = ProcessHandleCount();
+
+    DWORD thread = 0;
+    HWND window = nullptr;
+    DWORD handlesBefore = 0, handlesAfter = 0, windowsBefore = 0, windowsAfter = 0;
+    Run([&](TForm1& form) {
+        OnMain<bool>([&] {
+            thread = form.RegistryWatch1->ThreadID();
+            window = form.RegistryWatch1->Handle();
+            return true;
+        });
+        const auto attempt = [](int n) {
+            ForeignWrite("about:runde-" + std::to_string(n));
+            EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << n;
+        };
+        // The first attempts settle what the process makes once (Wine's
+        // caches, the child processes' bookkeeping).
+        for (int n = 0; n <= 10; ++n) attempt(n);
+        handlesBefore = OnMain<DWORD>([] { return ProcessHandleCount(); });
+        windowsBefore = OnMain<DWORD>([] { return ProcessWindowCount(::GetCurrentProcessId()); });
+        for (int n = 11; n <= 30; ++n) attempt(n);
+        handlesAfter = OnMain<DWORD>([] { return ProcessHandleCount(); });
+        windowsAfter = OnMain<DWORD>([] { return ProcessWindowCount(::GetCurrentProcessId()); });
+    });
+    Join();
+    EXPECT_NE(thread, 0u);
+    EXPECT_EQ(handlesAfter, handlesBefore);
+    EXPECT_EQ(windowsAfter, windowsBefore);
+    // The form is gone: so are the watch's thread and window (its keys and
+    // events are counted exactly in the framework's test of the watch).
+    EXPECT_FALSE(ThreadAlive(thread));
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_LE(ProcessHandleCount(), handlesBefore);
+    (void)handles;
+}
+
+TEST_F(WatchedWindow, AtTheEndOfTheSessionTheWatchStopsBeforeTheFilesAreWritten) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    bool watchOn = true;
+    DWORD thread = 0;
+    const int exitCode = RunStartwacht([&](TForm1& form) {
+        Application->OnException = [](TObject*, const std::string&) {};
+        thread = form.RegistryWatch1->ThreadID();
+        EXPECT_EQ(::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+        watchOn = form.RegistryWatch1->Enabled() || form.RegistryWatch1->ThreadID() != 0;
+        // A write after the files: no cycle answers it any more.
+        ClearStartwachtFiles();
+        ForeignWrite("about:spaet");
+        Application->ProcessMessages();
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_FALSE(watchOn);
+    EXPECT_NE(thread, 0u);
+    EXPECT_FALSE(ThreadAlive(thread));
+    EXPECT_EQ(StartPage(), "about:spaet");
+    EXPECT_FALSE(ReadFileBytes(LogPath())) << "no cycle wrote the log after the session's end";
+}
+
+}  // namespace
