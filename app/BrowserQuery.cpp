@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GuardTexts.h"
@@ -19,6 +20,11 @@ namespace {
 constexpr DWORD kRequestTimeout = 10000;
 
 DWORD activeInstance = 0;
+
+TConversationObserver& ConversationObserver() {
+    static TConversationObserver observer;
+    return observer;
+}
 
 // The guard is a DDE client only; it refuses every conversation offered to
 // the service name it registers.
@@ -175,6 +181,7 @@ public:
             CONVINFO info{};
             info.cb = sizeof info;
             ::DdeQueryConvInfo(conversation_, QID_SYNC, &info);
+            if (ConversationObserver()) ConversationObserver()(info);
             ::DdeSetUserHandle(conversation_, QID_SYNC, reinterpret_cast<DWORD_PTR>(this));
         }
     }
@@ -289,6 +296,8 @@ std::string FindSystemProgram(const std::string& name) {
     const DWORD length = ::SearchPathA(list.c_str(), name.c_str(), ".EXE", MAX_PATH, found, nullptr);
     return length > 0 && length < MAX_PATH ? std::string(found, length) : std::string();
 }
+
+void SetConversationObserver(TConversationObserver observer) { ConversationObserver() = std::move(observer); }
 
 bool IsOnline() {
     DWORD flags = 7;

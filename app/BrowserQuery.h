@@ -6,6 +6,7 @@
 
 #include <ddeml.h>
 
+#include <functional>
 #include <string>
 
 namespace sw::guard {
@@ -44,6 +45,11 @@ bool IsOnline();
 // The program of that command is only what the system's own search path
 // finds (FindSystemProgram); where it finds none, nothing starts.
 std::string QueryBrowserWindow(const std::string& service);
+
+// Seam for tests: sees the information of each query's conversation, as the
+// query asks the DDE layer for it once connected.
+using TConversationObserver = std::function<void(const CONVINFO&)>;
+void SetConversationObserver(TConversationObserver observer);
 
 // The full path of the program `name` (".EXE" added when it has no
 // extension) in the system directory, the Windows directory or a folder of

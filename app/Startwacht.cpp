@@ -20,14 +20,21 @@ __attribute__((used, section(".ldcfg"))) constinit const IMAGE_LOAD_CONFIG_DIREC
 
 namespace {
 
-// The program's first step, before the start-up of its modules (static
-// initialisers, one of which asks version.dll) and before WinMain: libraries
-// come from the system directory only.
-__attribute__((constructor(101))) void FirstOfAll() {
+// The program's first step, before the C runtime starts, before the start-up
+// of its modules (static initialisers, one of which asks version.dll) and
+// before WinMain: libraries come from the system directory only. A TLS
+// callback of the image runs when the process attaches to it, right after
+// its few imports (kernel32, msvcrt) are loaded.
+void NTAPI FirstOfAll(PVOID, DWORD reason, PVOID) {
+    if (reason != DLL_PROCESS_ATTACH) return;
     // Keeps the load configuration in the linked image.
     asm volatile("" : : "r"(&_load_config_used));
     sw::LoadLibrariesFromSystemOnly();
 }
+
+// Listed among the image's TLS callbacks (the C runtime's TLS directory
+// spans the .CRT$XL* sections).
+__attribute__((used, section(".CRT$XLB"))) const PIMAGE_TLS_CALLBACK firstOfAll = FirstOfAll;
 
 }  // namespace
 

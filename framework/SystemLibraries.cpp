@@ -21,15 +21,23 @@ void LoadLibrariesFromSystemOnly() {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
     using SetDllDirectoryProc = BOOL(WINAPI*)(LPCSTR);
     const auto setDefault = KernelFunction<SetDefaultDllDirectoriesProc>(kernel, "SetDefaultDllDirectories");
-    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    // The libraries loaded here are kept for the life of the process.
+    const auto loadAll = [](const auto& names) {
+        for (const char* name : names) LoadSystemLibrary(name);
+    };
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        // Only now: what these import comes from the system directory too.
+        loadAll(LibrariesLoadedOnFirstUse);
+        return;
+    }
 
     // Older systems: the current folder leaves the search, and the program's
     // own libraries are loaded now by full path, their imports searched from
     // the system directory. A later load by name finds them already loaded.
     if (const auto setDirectory = KernelFunction<SetDllDirectoryProc>(kernel, "SetDllDirectoryA"))
         setDirectory("");
-    // Kept for the life of the process: the program uses each of them.
-    for (const char* name : LateImportedLibraries) LoadSystemLibrary(name);
+    loadAll(LateImportedLibraries);
+    loadAll(LibrariesLoadedOnFirstUse);
 }
 
 HMODULE LoadSystemLibrary(const char* name) {

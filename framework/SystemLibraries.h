@@ -12,7 +12,8 @@ namespace sw {
 // library that Windows does not protect by itself (the program imports
 // those late). Where the system can't restrict the search, the program's
 // libraries are loaded from the system directory by full path at once, and
-// the current folder leaves the search.
+// the current folder leaves the search. Either way the libraries that system
+// libraries load on first use are loaded from the system directory now.
 void LoadLibrariesFromSystemOnly();
 
 // A system library, loaded from the system directory (with the libraries it
@@ -23,6 +24,13 @@ HMODULE LoadSystemLibrary(const char* name);
 inline constexpr const char* LateImportedLibraries[] = {"user32.dll",   "gdi32.dll",   "advapi32.dll",
                                                         "shell32.dll",  "comctl32.dll", "version.dll",
                                                         "winmm.dll",    "wininet.dll"};
+
+// Libraries that system libraries load only when first used (wininet's
+// network queries). Wine resolves such late loads of its own libraries the
+// ordinary way, program folder first, whatever the process asked for; so the
+// program loads them from the system directory at its start, and the later
+// loads by name find them there.
+inline constexpr const char* LibrariesLoadedOnFirstUse[] = {"iphlpapi.dll", "dnsapi.dll", "nsi.dll"};
 
 }  // namespace sw
 

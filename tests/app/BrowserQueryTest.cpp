@@ -184,11 +184,16 @@ TEST_F(BrowserQuery, TheFallbackCommandNeverRunsAProgramFromThisProgramsFolderOr
     RemoveFile(beside);
 }
 
-// The conversation asks for the Windows ANSI code page.
+// The conversation asks for the Windows ANSI code page: the server sees it
+// where the system passes the context on, and the conversation holds it.
 TEST_F(BrowserQuery, TheConversationContextAsksForTheAnsiCodePage) {
     FakeBrowserProcess browser("FAKEIE", "", "--tell-code-page");
     ASSERT_TRUE(browser.Ready());
+    std::vector<int> codePages;
+    guard::SetConversationObserver([&](const CONVINFO& info) { codePages.push_back(info.ConvCtxt.iCodePage); });
     EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), std::to_string(CP_WINANSI));
+    guard::SetConversationObserver(nullptr);
+    EXPECT_EQ(codePages, std::vector<int>{CP_WINANSI});
 }
 
 // A guard asks at every attempt: its queries, answered or not, must leave no

@@ -88,6 +88,28 @@ private:
     std::string old_;
 };
 
+// Windows' search order for one library in the programs of one file name,
+// while the object lives: Wine then takes the library from the program's
+// folder first, where there is one, as Windows does with a library that it
+// does not protect. (Wine reads its overrides from the registry when a
+// process starts; an environment block passed to CreateProcess is not
+// consulted.)
+class ScopedWineNativeFirst {
+public:
+    ScopedWineNativeFirst(const std::string& program, const std::string& library)
+        : key_("Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides"), library_(library) {
+        EnsureKey(HKEY_CURRENT_USER, key_);
+        WriteRawValue(HKEY_CURRENT_USER, key_, library_, REG_SZ, std::string("native,builtin") + '\0');
+    }
+    ~ScopedWineNativeFirst() { DeleteValue(HKEY_CURRENT_USER, key_, library_); }
+    ScopedWineNativeFirst(const ScopedWineNativeFirst&) = delete;
+    ScopedWineNativeFirst& operator=(const ScopedWineNativeFirst&) = delete;
+
+private:
+    std::string key_;
+    std::string library_;
+};
+
 // A copy of the fake browser under another name: a program that, started by
 // a command with the argument "WWW_GetWindowInfo", records its start.
 inline bool PlantFakeBrowser(const std::string& path) {
