@@ -119,8 +119,8 @@ std::string EnvironmentPath() {
 }
 
 // The folders a program of the system may come from, in the order searched:
-// the system directory, the Windows directory, then the entries of PATH. An
-// empty, relative or quoted-empty entry is left out, and so are the
+// the system directory, the Windows directory, then the entries of PATH
+// (quotes removed). Empty and relative entries are left out, and so are the
 // program's own folder and the current folder, wherever they appear: a
 // download folder holds what anyone put there.
 std::vector<std::string> SystemProgramFolders() {
