@@ -6,6 +6,7 @@
 
 #include <ddeml.h>
 
+#include <functional>
 #include <string>
 
 namespace sw::guard {
@@ -41,6 +42,19 @@ bool IsOnline();
 // DDE instance, no conversation, no reply within 10 s or an empty reply. When
 // no server answers, "<service> WWW_GetWindowInfo" is run once (minimised,
 // not activated) and, if it started, the connect is tried once more at once.
+// The program of that command is only what the system's own search path
+// finds (FindSystemProgram); where it finds none, nothing starts.
 std::string QueryBrowserWindow(const std::string& service);
+
+// Seam for tests: sees the information of each query's conversation, as the
+// query asks the DDE layer for it once connected.
+using TConversationObserver = std::function<void(const CONVINFO&)>;
+void SetConversationObserver(TConversationObserver observer);
+
+// The full path of the program `name` (".EXE" added when it has no
+// extension) in the system directory, the Windows directory or a folder of
+// PATH, never in this program's own folder or the current folder; empty
+// when there is none there, or when `name` holds a path.
+std::string FindSystemProgram(const std::string& name);
 
 }  // namespace sw::guard

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/BrowserQuery.h"
 #include "FakeBrowserProcess.h"
+#include "PlantedFiles.h"
 #include "support/ProcessCounts.h"
 #include "support/TestSupport.h"
 
@@ -18,6 +21,49 @@ protected:
 }  // namespace
 
 TEST_F(BrowserQuery, TheInstanceRegistersTheProgramsName) { EXPECT_EQ(dde.ServiceName(), "guard_tests"); }
+
+namespace {
+
+// Another DDE program: it hears of every service name registered.
+class ServiceWatcher {
+public:
+    ServiceWatcher() {
+        watcher_ = this;
+        ::DdeInitializeA(&instance_, Callback, APPCLASS_STANDARD, 0);
+    }
+    ~ServiceWatcher() {
+        ::DdeUninitialize(instance_);
+        watcher_ = nullptr;
+    }
+    ServiceWatcher(const ServiceWatcher&) = delete;
+    ServiceWatcher& operator=(const ServiceWatcher&) = delete;
+    std::vector<std::string> registered;
+
+private:
+    static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ service, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+        if (!watcher_ || type != XTYP_REGISTER) return nullptr;
+        char name[256] = {};
+        ::DdeQueryStringA(watcher_->instance_, service, name, sizeof name, CP_WINANSI);
+        watcher_->registered.push_back(name);
+        return nullptr;
+    }
+    static inline ServiceWatcher* watcher_ = nullptr;
+    DWORD instance_ = 0;
+};
+
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+// Other DDE programs learn of the program's service name once its instance
+// is set up. (Wine tells no one of the name's withdrawal at the end.)
+TEST(DdeInstance, RegistersTheProgramsNameAsAService) {
+    ServiceWatcher watcher;
+    guard::TDdeInstance dde;
+    EXPECT_TRUE(WaitFor([&] { return Holds(watcher.registered, "guard_tests"); }));
+}
 
 TEST_F(BrowserQuery, RepliesAreTakenWholeAndCutOnlyAtNul) {
     const std::string longReply(100000, 'w');
@@ -53,20 +99,101 @@ TEST_F(BrowserQuery, NoDataAndALateReplyWithinTheTimeOut) {
     }
 }
 
-TEST_F(BrowserQuery, WithoutServerTheFallbackCommandRunsOnceAndTheResultIsEmpty) {
+// The fallback command's program where the system's own search finds it: a
+// folder of PATH here. It runs once, minimised without activation, as
+// "<its full path>" WWW_GetWindowInfo.
+TEST_F(BrowserQuery, WithoutServerTheFallbackCommandRunsOnceMinimisedWithoutActivation) {
+    ScopedFolder onPath(ProgramDir() + "\\on-path");
+    ASSERT_TRUE(PlantFakeBrowser(onPath / "PathBrowser.exe"));
+    ScopedEnvironment path("PATH", onPath.Path() + ";" + EnvironmentValue("PATH").value_or(""));
     const std::string starts = ProgramDir() + "\\fakebrowser-starts.txt";
     RemoveFile(starts);
-    ::SetEnvironmentVariableA("FAKEBROWSER_STARTS", starts.c_str());
-    // "FakeBrowser WWW_GetWindowInfo" finds the fake beside this program; it
-    // only records its start.
-    EXPECT_EQ(guard::QueryBrowserWindow("FakeBrowser"), "");
-    EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(starts).value_or("") == "started\n"; }));
+    ScopedEnvironment record("FAKEBROWSER_STARTS", starts);
+
+    EXPECT_EQ(guard::QueryBrowserWindow("PathBrowser"), "");
+    ASSERT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }));
     ::Sleep(300);
-    EXPECT_EQ(ReadFileBytes(starts), "started\n") << "the command runs exactly once";
+    const std::vector<RecordedStart> recorded = RecordedStarts(starts);
+    ASSERT_EQ(recorded.size(), 1u) << "the command runs exactly once";
+    EXPECT_TRUE(SamePath(recorded[0].program, onPath / "PathBrowser.exe")) << recorded[0].program;
+    EXPECT_EQ(recorded[0].show, std::to_string(SW_SHOWMINNOACTIVE)) << "minimised, not activated";
+    EXPECT_TRUE(SamePath(recorded[0].commandLine, "\"" + onPath / "PathBrowser.exe" + "\" WWW_GetWindowInfo"))
+        << recorded[0].commandLine;
     RemoveFile(starts);
 
     // A command that can't be started gives an empty result as well.
     EXPECT_EQ(guard::QueryBrowserWindow("NoSuchBrowserAnywhere"), "");
+}
+
+// A program of the command's name beside this program or in the current
+// folder (a download folder) is never what the command runs: only the
+// system's own search path counts, and only absolute folders of it.
+TEST_F(BrowserQuery, TheFallbackCommandNeverRunsAProgramFromThisProgramsFolderOrTheCurrentFolder) {
+    ScopedFolder legit(ProgramDir() + "\\legit");
+    ScopedFolder current(ProgramDir() + "\\downloads");
+    ScopedFolder relative(current / "sub");
+    ASSERT_TRUE(PlantFakeBrowser(legit / "Planted.exe"));
+    const std::string beside = ProgramDir() + "\\Planted.exe";
+    ASSERT_TRUE(PlantFakeBrowser(beside));
+    ASSERT_TRUE(PlantFakeBrowser(current / "Planted.exe"));
+    ASSERT_TRUE(PlantFakeBrowser(relative / "Planted.exe"));
+    ScopedCurrentFolder inDownloads(current.Path());
+    const std::string starts = ProgramDir() + "\\fakebrowser-starts.txt";
+    ScopedEnvironment record("FAKEBROWSER_STARTS", starts);
+
+    const struct {
+        const char* name;
+        std::string path;
+        bool found;  // then it is the one in `legit`
+    } cases[] = {
+        {"found on PATH", legit.Path(), true},
+        {"quoted entry", "\"" + legit.Path() + "\"", true},
+        {"this program's folder first", ProgramDir() + ";" + legit.Path(), true},
+        {"the current folder first", current.Path() + "\\;" + legit.Path(), true},
+        {"'.' and a relative entry first", ".;sub;;" + legit.Path(), true},
+        {"only this program's folder", ProgramDir(), false},
+        {"only the current folder", current.Path(), false},
+        {"only '.' and relative entries", ".;sub;.\\sub", false},
+        {"nothing", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnvironment path("PATH", c.path);
+        const std::string program = guard::FindSystemProgram("Planted");
+        if (!c.found) {
+            EXPECT_EQ(program, "");
+            continue;
+        }
+        EXPECT_TRUE(SamePath(program, legit / "Planted.EXE")) << program;
+        // And the command starts that one, not the one beside this program
+        // or in the current folder.
+        RemoveFile(starts);
+        EXPECT_EQ(guard::QueryBrowserWindow("Planted"), "");
+        ASSERT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }));
+        EXPECT_TRUE(SamePath(RecordedStarts(starts)[0].program, legit / "Planted.exe")) << RecordedStarts(starts)[0].program;
+    }
+    // A name with a path is refused: it would be taken relative to the
+    // current folder.
+    ScopedEnvironment path("PATH", legit.Path());
+    for (const char* name : {"sub\\Planted", ".\\Planted", "C:Planted", "\"Planted\""}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(guard::FindSystemProgram(name), "");
+    }
+    RemoveFile(starts);
+    ::Sleep(300);  // the fake's last start has ended before its file goes
+    RemoveFile(beside);
+}
+
+// The conversation asks for the Windows ANSI code page: the server sees it
+// where the system passes the context on, and the conversation holds it.
+TEST_F(BrowserQuery, TheConversationContextAsksForTheAnsiCodePage) {
+    FakeBrowserProcess browser("FAKEIE", "", "--tell-code-page");
+    ASSERT_TRUE(browser.Ready());
+    std::vector<int> codePages;
+    guard::SetConversationObserver([&](const CONVINFO& info) { codePages.push_back(info.ConvCtxt.iCodePage); });
+    EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), std::to_string(CP_WINANSI));
+    guard::SetConversationObserver(nullptr);
+    EXPECT_EQ(codePages, std::vector<int>{CP_WINANSI});
 }
 
 // A guard asks at every attempt: its queries, answered or not, must leave no

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -79,23 +81,43 @@ inline std::vector<HWND> Descendants(HWND parent) {
     return found;
 }
 
+// Where and how a copy of the program starts: its file, the current folder
+// it gets, and environment variables set for it alone.
+struct StartwachtCopy {
+    std::string exe;
+    std::string directory;
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
+// This process's environment with some variables set otherwise, as a block
+// for CreateProcessA.
+inline std::string EnvironmentBlock(const std::vector<std::pair<std::string, std::string>>& changes) {
+    std::string block;
+    if (char* strings = ::GetEnvironmentStringsA()) {
+        for (const char* entry = strings; *entry; entry += std::strlen(entry) + 1) {
+            const std::string text = entry;
+            const size_t equals = text.find('=', 1);
+            bool changed = false;
+            for (const auto& [name, value] : changes)
+                changed = changed || (equals == name.size() && _strnicmp(text.c_str(), name.c_str(), equals) == 0);
+            if (!changed) block += text + '\0';
+        }
+        ::FreeEnvironmentStringsA(strings);
+    }
+    for (const auto& [name, value] : changes) block += name + "=" + value + '\0';
+    return block + '\0';
+}
+
 // Startwacht.exe of this build, as a child process with its windows.
 class Startwacht {
 public:
     explicit Startwacht(std::optional<WORD> showMode = std::nullopt, const std::string& arguments = "") {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        if (showMode) {
-            si.dwFlags = STARTF_USESHOWWINDOW;
-            si.wShowWindow = *showMode;
-        }
-        PROCESS_INFORMATION pi{};
-        std::string line = "\"" + ProgramDir() + "\\Startwacht.exe\"" + arguments;
-        if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            ::CloseHandle(pi.hThread);
-            process_ = pi.hProcess;
-            id_ = pi.dwProcessId;
-        }
+        Start("\"" + ProgramDir() + "\\Startwacht.exe\"" + arguments, showMode, nullptr, nullptr);
+    }
+    explicit Startwacht(const StartwachtCopy& copy) {
+        std::string environment = EnvironmentBlock(copy.environment);
+        Start("\"" + copy.exe + "\"", std::nullopt, copy.directory.empty() ? nullptr : copy.directory.c_str(),
+              environment.data());
     }
     ~Startwacht() {
         if (!process_) return;
@@ -160,6 +182,20 @@ public:
     int LogLines() const { return static_cast<int>(Send(TextListBox1(), LB_GETCOUNT)); }
 
 private:
+    void Start(std::string line, std::optional<WORD> showMode, const char* directory, char* environment) {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        if (showMode) {
+            si.dwFlags = STARTF_USESHOWWINDOW;
+            si.wShowWindow = *showMode;
+        }
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, environment, directory, &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            process_ = pi.hProcess;
+            id_ = pi.dwProcessId;
+        }
+    }
     HWND Edit(bool multiLine) const {
         for (HWND w : Descendants(Form()))
             if (_stricmp(ClassOf(w).c_str(), "Edit") == 0 &&
@@ -181,5 +217,23 @@ inline std::string MessageText(HWND box) {
 }
 
 inline void CloseMessage(HWND box) { ::PostMessageA(box, WM_COMMAND, IDOK, 0); }
+
+// The icon a message window shows, if any: a shown icon control holding one.
+inline bool ShowsIcon(HWND box) {
+    for (HWND w : Descendants(box))
+        if (_stricmp(ClassOf(w).c_str(), "Static") == 0 &&
+            (::GetWindowLongA(w, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && ::IsWindowVisible(w) &&
+            Send(w, STM_GETICON) != 0)
+            return true;
+    return false;
+}
+
+// The captions of a message window's buttons.
+inline std::vector<std::string> ButtonTexts(HWND box) {
+    std::vector<std::string> texts;
+    for (HWND w : Descendants(box))
+        if (_stricmp(ClassOf(w).c_str(), "Button") == 0 && ::IsWindowVisible(w)) texts.push_back(TextOf(w));
+    return texts;
+}
 
 }  // namespace sw::test

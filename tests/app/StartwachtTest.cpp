@@ -104,6 +104,9 @@ TEST_F(StartwachtExe, AFirstStartProtectsTheCurrentStartPageAndReportsAnAttemptB
     ASSERT_TRUE(WaitFor([&] { return (box = program.MessageBox()) != nullptr; }, 30s));
     EXPECT_EQ(MessageText(box), std::string(kBrowserReply) +
                                     "\rhat versucht, folgende Start-URL einzutragen:\rabout:fremd\r...URL korrigiert");
+    // The program's message window: caption "Startwacht", no icon, one OK button.
+    EXPECT_FALSE(ShowsIcon(box));
+    EXPECT_EQ(ButtonTexts(box), std::vector<std::string>{"OK"});
     EXPECT_EQ(StartPage(), "about:test") << "restored before the report";
     EXPECT_FALSE(ReadFileBytes(LogPath())) << "the log is written once the report is closed";
 

@@ -1,13 +1,16 @@
 // A stand-in for the browser's DDE server. It serves one service name on the
 // topic "WWW_GetWindowInfo" and answers a CF_TEXT request for "0xFFFFFFFF"
 // with the bytes of a file that the test writes, optionally after a delay, or
-// with no data at all.
+// with no data at all; with --tell-code-page it answers instead with the code
+// page of the client's conversation context ("1004" for CP_WINANSI; "none"
+// when the client gave no context).
 //
-//   FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply]
+//   FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply] [--tell-code-page]
 //
-// Started by the guard's fallback command ("<service> WWW_GetWindowInfo") it
+// Started by the guard's fallback command ("<program> WWW_GetWindowInfo") it
 // only appends a line to the file named by FAKEBROWSER_STARTS and exits, so a
-// test can count the starts.
+// test can count the starts and see how it was started:
+//   started|<its own path>|<show mode, or "-" without one>|<its command line>
 #include <windows.h>
 
 #include <ddeml.h>
@@ -26,10 +29,15 @@ HSZ itemHandle = nullptr;
 std::string replyFile;
 DWORD delayMs = 0;
 bool noReply = false;
+bool tellCodePage = false;
+std::string connectCodePage = "none";
 
-HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA, ULONG_PTR data1,
+                           ULONG_PTR) {
     switch (type) {
     case XTYP_CONNECT:
+        if (const auto* context = reinterpret_cast<const CONVCONTEXT*>(data1))
+            connectCodePage = std::to_string(context->iCodePage);
         return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(::DdeCmpStringHandles(topic, topicHandle) == 0));
     case XTYP_REQUEST: {
         if (::DdeCmpStringHandles(item, itemHandle) != 0 || format != CF_TEXT) return nullptr;
@@ -37,6 +45,7 @@ HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, H
         if (noReply) return nullptr;
         std::ifstream in(replyFile, std::ios::binary);
         std::string reply((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (tellCodePage) reply = connectCodePage;
         reply.push_back('\0');
         return ::DdeCreateDataHandle(instance, reinterpret_cast<BYTE*>(reply.data()),
                                      static_cast<DWORD>(reply.size()), 0, item, CF_TEXT, 0);
@@ -54,7 +63,15 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "WWW_GetWindowInfo") {
             if (const char* log = std::getenv("FAKEBROWSER_STARTS")) {
-                std::ofstream(log, std::ios::app | std::ios::binary) << "started\n";
+                char self[MAX_PATH] = {};
+                ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+                STARTUPINFOA startup{};
+                startup.cb = sizeof startup;
+                ::GetStartupInfoA(&startup);
+                const std::string show =
+                    (startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_string(startup.wShowWindow) : "-";
+                std::ofstream(log, std::ios::app | std::ios::binary)
+                    << "started|" << self << "|" << show << "|" << ::GetCommandLineA() << "\n";
             }
             return 0;
         }
@@ -62,6 +79,7 @@ int main(int argc, char** argv) {
         else if (arg == "--reply" && i + 1 < argc) replyFile = argv[++i];
         else if (arg == "--delay" && i + 1 < argc) delayMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
         else if (arg == "--no-reply") noReply = true;
+        else if (arg == "--tell-code-page") tellCodePage = true;
     }
     if (service.empty()) {
         std::fprintf(stderr, "usage: FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply]\n");

@@ -1,0 +1,43 @@
+// Where the process takes its libraries from.
+#pragma once
+
+#include <windows.h>
+
+namespace sw {
+
+// From now on every library the process loads, and every library that one
+// imports, comes from the system directory only: never from the program's
+// own folder (a download folder, where anyone may have put a file of the
+// same name) nor from the current folder. Call it before anything loads a
+// library that Windows does not protect by itself (the program imports
+// those late). Where the system can't restrict the search, the program's
+// libraries are loaded from the system directory by full path at once, and
+// the current folder leaves the search. Either way the libraries that system
+// libraries load on first use are loaded from the system directory now.
+void LoadLibrariesFromSystemOnly();
+
+// A system library, loaded from the system directory (with the libraries it
+// imports); null when it isn't there.
+HMODULE LoadSystemLibrary(const char* name);
+
+// The libraries the program imports late, by file name.
+inline constexpr const char* LateImportedLibraries[] = {"user32.dll",   "gdi32.dll",   "advapi32.dll",
+                                                        "shell32.dll",  "comctl32.dll", "version.dll",
+                                                        "winmm.dll",    "wininet.dll"};
+
+// Libraries that system libraries load only when first used (wininet's
+// network queries). Wine resolves such late loads of its own libraries the
+// ordinary way, program folder first, whatever the process asked for; so the
+// program loads them from the system directory at its start, and the later
+// loads by name find them there.
+inline constexpr const char* LibrariesLoadedOnFirstUse[] = {"iphlpapi.dll", "dnsapi.dll", "nsi.dll"};
+
+}  // namespace sw
+
+// The first call of a late-imported function of the 32-bit build comes here
+// (from the stubs that the build makes): the function `name` of the system
+// library `library`, put into `slot` so that later calls go there at once.
+extern "C" void* LateImport(const char* library, void** slot, const char* name);
+
+namespace sw {
+}  // namespace sw
