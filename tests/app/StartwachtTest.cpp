@@ -163,9 +163,12 @@ TEST_F(StartwachtExe, TheOpenedWindowWritesTheAddressAsItIsTypedAndTheSwitchesAs
     Send(program.Button("Zugriffe loggen"), BM_CLICK);
     EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n");
 
-    // The typed address is the protected one now.
+    // The typed address is the protected one now. The cycle ends with the
+    // log file, which it writes also with logging off.
+    RemoveFile(LogPath());
     ForeignWrite("about:fremd");
     EXPECT_TRUE(WaitFor([] { return StartPage() == "about:neu"; }, 30s));
+    EXPECT_TRUE(WaitFor([] { return ReadFileBytes(LogPath()).has_value(); }, 30s));
 
     // "Beenden" writes both files again and ends the program.
     ClearFiles();
@@ -443,8 +446,23 @@ TEST_F(StartwachtExe, AHostileWriterIsOutlastedAndTheLogKeepsTheNewestAttempts) 
                               << logged.size() << " lines, message: " << (box ? MessageText(box) : "none") << ")";
     EXPECT_TRUE(WaitFor([] { return StartPage() == "about:test"; }, 10s)) << StartPage();
     EXPECT_TRUE(program.Running());
-    // The tick that restored the value logs its attempt after the write.
-    ::Sleep(1500);
+    // The cycle that restored the last write logs it after the write: the
+    // newest line is that write once the cycle is done. (A write that came
+    // between a cycle's read and its write-back is undone unseen: then the
+    // log just stops changing.)
+    const int last = written - 1;
+    std::vector<int> previous = current();
+    auto unchangedSince = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::vector<int> now = current();
+            if (now != previous) {
+                previous = now;
+                unchangedSince = std::chrono::steady_clock::now();
+            }
+            return (!now.empty() && now.front() == last) || std::chrono::steady_clock::now() - unchangedSince > 5s;
+        },
+        60s));
 
     const std::string log = ReadFileBytes(LogPath()).value_or("");
     const std::vector<int> numbers = attempts(log);

@@ -204,9 +204,15 @@ TEST_F(WatchedWindow, TheWatchLeavesNoHandleBehindAndItsCountsStayFlatOverManyAt
             window = form.RegistryWatch1->Handle();
             return true;
         });
+        // Each attempt is counted once its cycle is done: the log file, the
+        // cycle's last step, holds it.
         const auto attempt = [](int n) {
-            ForeignWrite("about:runde-" + std::to_string(n));
+            const std::string url = "about:runde-" + std::to_string(n);
+            ForeignWrite(url);
             EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << n;
+            EXPECT_TRUE(Eventually([&] {
+                return ReadFileBytes(LogPath()).value_or("").find(">>Startpage:" + url + "\r\n") != std::string::npos;
+            })) << n;
         };
         // The first attempts settle what the process makes once (Wine's
         // caches, the child processes' bookkeeping).
