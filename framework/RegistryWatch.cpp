@@ -19,6 +19,7 @@ constexpr DWORD kOwnFilter = REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_NAME
 // A long OnChange (a message box inside it) holds the next hand-over back
 // by at most this many CoalesceTimes.
 constexpr uint32_t kMaxHoldBackFactor = 10;
+constexpr int64_t kStaleHandOverMs = 1000;
 
 KernelHandle NewEvent(bool manualReset) {
     KernelHandle event(::CreateEventA(nullptr, manualReset, FALSE, nullptr));
@@ -65,9 +66,14 @@ public:
     void Retry() {
         if (!armed) ::SetEvent(retry_.Get());
     }
-    // Posts the hand-over unless one is already on its way.
+    // Posts the hand-over unless one is already on its way. One that has
+    // waited a second is posted again: a foreign loop that took it from the
+    // queue without dispatching it must not silence the watch for good (a
+    // second OnChange only finds nothing new).
     void Report() {
-        if (pending.exchange(true)) return;
+        const int64_t now = NowMs();
+        if (pending.exchange(true) && now - postedAt_ < kStaleHandOverMs) return;
+        postedAt_ = now;
         if (!::PostMessageA(window_, WM_REGISTRYCHANGED, 0, 0)) pending = false;
     }
 
@@ -159,6 +165,13 @@ private:
         return ::RegNotifyChangeKeyValue(key.Get(), FALSE, filter, event.Get(), TRUE) == ERROR_SUCCESS;
     }
 
+    static int64_t NowMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    std::atomic<int64_t> postedAt_{0};
     const HKEY root_;
     const std::string path_;
     const HWND window_;

@@ -36,21 +36,9 @@ private:
     bool locked_ = false;
 };
 
-void SetStartPageW(const std::u16string& url) {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
-                     static_cast<DWORD>((url.size() + 1) * 2));
-    ::RegCloseKey(key);
-}
+void SetStartPageW(const std::u16string& url) { WriteWideString(HKEY_CURRENT_USER, kMainKey, "Start Page", url); }
 
-std::u16string StartPageW() {
-    wchar_t data[1024] = {};
-    DWORD size = sizeof data - 2;
-    ::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page", RRF_RT_REG_SZ,
-                   nullptr, data, &size);
-    return reinterpret_cast<const char16_t*>(data);
-}
+std::u16string StartPageW() { return ReadWideString(HKEY_CURRENT_USER, kMainKey, "Start Page"); }
 
 std::u16string WideTextOf(HWND window) {
     wchar_t text[1024] = {};

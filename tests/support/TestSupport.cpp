@@ -120,6 +120,26 @@ void WriteRawValue(HKEY root, const std::string& key, const std::string& name, D
     ::RegCloseKey(handle);
 }
 
+void WriteWideString(HKEY root, const std::string& key, const std::string& name, const std::u16string& text) {
+    const std::u16string value(name.begin(), name.end());
+    EnsureKey(root, key);
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
+    ::RegSetValueExW(handle, reinterpret_cast<const wchar_t*>(value.c_str()), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>((text.size() + 1) * 2));
+    ::RegCloseKey(handle);
+}
+
+std::u16string ReadWideString(HKEY root, const std::string& key, const std::string& name) {
+    const std::u16string wideKey(key.begin(), key.end());
+    const std::u16string value(name.begin(), name.end());
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    ::RegGetValueW(root, reinterpret_cast<const wchar_t*>(wideKey.c_str()),
+                   reinterpret_cast<const wchar_t*>(value.c_str()), RRF_RT_REG_SZ, nullptr, data, &size);
+    return reinterpret_cast<const char16_t*>(data);
+}
+
 void DeleteValue(HKEY root, const std::string& key, const std::string& name) {
     HKEY handle = nullptr;
     if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;

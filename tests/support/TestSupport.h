@@ -46,6 +46,10 @@ struct RawValue {
 std::optional<RawValue> ReadRawValue(HKEY root, const std::string& key, const std::string& name);
 void WriteRawValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& data);
 void DeleteValue(HKEY root, const std::string& key, const std::string& name);
+// A string value written and read in UTF-16, as a program using the
+// wide-character calls does; empty when missing.
+void WriteWideString(HKEY root, const std::string& key, const std::string& name, const std::u16string& text);
+std::u16string ReadWideString(HKEY root, const std::string& key, const std::string& name);
 void EnsureKey(HKEY root, const std::string& key);
 void DeleteKeyTree(HKEY root, const std::string& key);
 
