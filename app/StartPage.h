@@ -10,8 +10,9 @@ namespace sw::guard {
 // address that the code page holds, a marked UTF-8 form of any other.
 
 // The stored text up to its first NUL for REG_SZ and REG_EXPAND_SZ (taken as
-// stored, not expanded), read in UTF-16; empty when the key or value is missing, the data is
-// empty, the type is another, or reading fails. Never reports a failure.
+// stored, not expanded), read in UTF-16; empty when the key or value is
+// missing, the data is empty, the type is another, or reading fails. Never
+// reports a failure.
 // One key open, at most two value queries, one close.
 std::string ReadStartPage();
 
