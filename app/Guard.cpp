@@ -268,14 +268,9 @@ void TGuard::TickBody() {
     }
 
     RejectedUrl = current;
-    OffenderText = IsOnline() ? QueryBrowser(BrowserService) : std::string(OfflineOffender);
-    if (OffenderText.empty()) OffenderText = UnknownOffender;
-
-    if (view_.LogSwitch()) {
-        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, Shown(RejectedUrl)));
-        TrimLog();
-    }
-
+    // The protected address goes back before anybody is asked who did it:
+    // the browser may take up to ten seconds to answer, and the foreign
+    // address must not stand meanwhile.
     bool restored = true;
     try {
         WriteStartPage(ProtectedUrl);
@@ -285,6 +280,14 @@ void TGuard::TickBody() {
         // Told once per run of failures, not twice a second.
         if (!writeFailing_ && Application) Application->HandleException(nullptr);
         writeFailing_ = true;
+    }
+
+    OffenderText = IsOnline() ? QueryBrowser(BrowserService) : std::string(OfflineOffender);
+    if (OffenderText.empty()) OffenderText = UnknownOffender;
+
+    if (view_.LogSwitch()) {
+        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, Shown(RejectedUrl)));
+        TrimLog();
     }
 
     if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(RejectedUrl)));

@@ -36,6 +36,10 @@ std::string ReadWholeFile(const std::string& path) {
 
 namespace {
 
+// A file held open by another program is tried again for about 200 ms.
+constexpr int kReplaceAttempts = 11;
+constexpr DWORD kReplaceRetryMs = 20;
+
 std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.find_last_of("\\/");
     if (slash == std::string::npos) return ".";
@@ -94,8 +98,18 @@ void WriteWholeFile(const std::string& path, const std::string& data) {
         const DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
         if (kept != 0) ::SetFileAttributesA(temp.Path().c_str(), kept);
     }
-    if (!::MoveFileExA(temp.Path().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw fail();
+    // Another program that reads the file at this moment (a virus scanner, a
+    // backup, a viewer) can make the replacement fail for as long as it holds
+    // the file open: Wine refuses to replace a file open anywhere. Such a
+    // reader lets go within moments; only a lasting refusal is an error.
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(temp.Path().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            break;
+        const DWORD error = ::GetLastError();
+        if (attempt == kReplaceAttempts || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION))
+            throw fail();
+        ::Sleep(kReplaceRetryMs);
+    }
     temp.Release();
 }
 

@@ -95,15 +95,18 @@ TEST_F(GuardTick, OffenderComesFromTheBrowserOnlyWhenOnline) {
     Start("about:blank", "10100");
     int queries = 0;
     std::string askedService;
+    std::string valueWhileAsking;
     guard.IsOnline = [] { return true; };
     guard.QueryBrowser = [&](const std::string& service) {
         ++queries;
         askedService = service;
+        if (valueWhileAsking.empty()) valueWhileAsking = StartPageText();
         return std::string("\"file:///C:/x.html\",\"Titel, mit Komma\"");
     };
     SetStartPage("about:one");
     guard.Tick();
     EXPECT_EQ(askedService, "IEXPLORE");
+    EXPECT_EQ(valueWhileAsking, "about:blank") << "restored before the browser is asked";
     EXPECT_EQ(view.LogList[0], Line("\"file:///C:/x.html\",\"Titel, mit Komma\"", "about:one"));
 
     guard.QueryBrowser = [&](const std::string&) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 #include "framework/Strings.h"
@@ -106,6 +108,23 @@ TEST_F(TextFileTest, AFileLockedByAnotherHandleIsNotReplaced) {
     EXPECT_THROW(WriteWholeFile(path_, "new\r\n"), EFCreateError);
     lock.Close();
     EXPECT_EQ(ReadFileBytes(path_), "old\r\n");
+    EXPECT_EQ(FilesInDir(), 1);
+}
+
+TEST_F(TextFileTest, AReaderThatLetsGoWithinMomentsDoesNotMakeTheWriteFail) {
+    // Shared for everything, as a careful reader opens it: under Wine even
+    // that stops the replacement while it is open.
+    WriteFileBytes(path_, "old\r\n");
+    FileHandle reader(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    std::thread letGo([&reader] {
+        ::Sleep(30);
+        reader.Close();
+    });
+    EXPECT_NO_THROW(WriteWholeFile(path_, "new\r\n"));
+    letGo.join();
+    EXPECT_EQ(ReadFileBytes(path_), "new\r\n");
     EXPECT_EQ(FilesInDir(), 1);
 }
 

@@ -51,8 +51,9 @@ std::string SystemDir() {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-    // Shared for reading, writing and deleting: a test that polls a file must
-    // never make the program's replacement of that file fail.
+    // Shared for reading, writing and deleting, and open only for the read:
+    // under Wine a file open anywhere can't be replaced, and the program
+    // tries its replacement again only for a moment.
     const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
