@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <exception>
 #include <limits>
 #include <string>
 #include <vector>
@@ -271,16 +272,13 @@ void TGuard::TickBody() {
     // The protected address goes back before anybody is asked who did it:
     // the browser may take up to ten seconds to answer, and the foreign
     // address must not stand meanwhile.
-    bool restored = true;
+    std::exception_ptr writeError;
     try {
         WriteStartPage(ProtectedUrl);
-        writeFailing_ = false;
     } catch (const Exception&) {
-        restored = false;
-        // Told once per run of failures, not twice a second.
-        if (!writeFailing_ && Application) Application->HandleException(nullptr);
-        writeFailing_ = true;
+        writeError = std::current_exception();
     }
+    const bool restored = !writeError;
 
     OffenderText = IsOnline() ? QueryBrowser(BrowserService) : std::string(OfflineOffender);
     if (OffenderText.empty()) OffenderText = UnknownOffender;
@@ -289,6 +287,17 @@ void TGuard::TickBody() {
         view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, Shown(RejectedUrl)));
         TrimLog();
     }
+
+    // A failed write is told once per run of failures, not twice a second,
+    // and only once the attempt is noted: the message waits for the user.
+    if (!restored && !writeFailing_ && Application) {
+        try {
+            std::rethrow_exception(writeError);
+        } catch (const Exception&) {
+            Application->HandleException(nullptr);
+        }
+    }
+    writeFailing_ = !restored;
 
     if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(RejectedUrl)));
 

@@ -147,7 +147,8 @@ LRESULT WINAPI CountSendMessageA(HWND window, UINT message, WPARAM wParam, LPARA
     return realSendMessageA(window, message, wParam, lParam);
 }
 
-// Points this program's import of `name` at `wrapper`; gives the original.
+// Points this program's import of `name` from kernel32 (imported when the
+// process starts) at `wrapper`; gives the original.
 template <typename F>
 bool Redirect(const char* name, F wrapper, F& original) {
     auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
@@ -172,29 +173,59 @@ bool Redirect(const char* name, F wrapper, F& original) {
     return false;
 }
 
-// A function that the program does not import is never called by it: its
-// count stays 0. Only the registry functions must be there.
+// The other system libraries are imported late: each call goes through the
+// function's import pointer, which first leads to the late loader and then
+// to the function. Pointing it at `wrapper` counts every call; the original
+// comes from the library in the system directory, where the late loader
+// takes it from too.
+#ifdef _WIN64
+#define LATE_IMPORT(name, argumentBytes) asm("__imp_" #name)
+#else
+#define LATE_IMPORT(name, argumentBytes) asm("__imp__" #name "@" #argumentBytes)
+#endif
+extern "C" {
+extern void* lateRegOpenKeyExA LATE_IMPORT(RegOpenKeyExA, 20);
+extern void* lateRegQueryValueExA LATE_IMPORT(RegQueryValueExA, 24);
+extern void* lateRegCloseKey LATE_IMPORT(RegCloseKey, 4);
+extern void* lateRegSetValueExA LATE_IMPORT(RegSetValueExA, 24);
+extern void* lateRegQueryValueExW LATE_IMPORT(RegQueryValueExW, 24);
+extern void* lateRegSetValueExW LATE_IMPORT(RegSetValueExW, 24);
+extern void* lateInvalidateRect LATE_IMPORT(InvalidateRect, 12);
+extern void* lateRedrawWindow LATE_IMPORT(RedrawWindow, 16);
+extern void* lateUpdateWindow LATE_IMPORT(UpdateWindow, 4);
+extern void* lateSendMessageA LATE_IMPORT(SendMessageA, 16);
+}
+
 template <typename F>
-void RedirectIfImported(const char* name, F wrapper, F& original, F fallback) {
-    if (!Redirect(name, wrapper, original)) original = fallback;
+bool RedirectLate(void*& slot, const char* library, const char* name, F wrapper, F& original) {
+    const HMODULE module = ::LoadLibraryA(library);
+    original = module ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+    if (!original) return false;
+    DWORD old = 0;
+    ::VirtualProtect(&slot, sizeof slot, PAGE_READWRITE, &old);
+    slot = reinterpret_cast<void*>(wrapper);
+    ::VirtualProtect(&slot, sizeof slot, old, &old);
+    return true;
 }
 
 bool RedirectAll() {
     bool ok = true;
-    ok &= Redirect("RegOpenKeyExA", &CountRegOpenKeyExA, realRegOpenKeyExA);
-    ok &= Redirect("RegQueryValueExA", &CountRegQueryValueExA, realRegQueryValueExA);
-    ok &= Redirect("RegCloseKey", &CountRegCloseKey, realRegCloseKey);
-    ok &= Redirect("RegSetValueExA", &CountRegSetValueExA, realRegSetValueExA);
+    const char* advapi = "advapi32.dll";
+    const char* user = "user32.dll";
+    ok &= RedirectLate(lateRegOpenKeyExA, advapi, "RegOpenKeyExA", &CountRegOpenKeyExA, realRegOpenKeyExA);
+    ok &= RedirectLate(lateRegQueryValueExA, advapi, "RegQueryValueExA", &CountRegQueryValueExA, realRegQueryValueExA);
+    ok &= RedirectLate(lateRegCloseKey, advapi, "RegCloseKey", &CountRegCloseKey, realRegCloseKey);
+    ok &= RedirectLate(lateRegSetValueExA, advapi, "RegSetValueExA", &CountRegSetValueExA, realRegSetValueExA);
     // The guarded value is read and written in UTF-16.
-    ok &= Redirect("RegQueryValueExW", &CountRegQueryValueExW, realRegQueryValueExW);
-    ok &= Redirect("RegSetValueExW", &CountRegSetValueExW, realRegSetValueExW);
-    RedirectIfImported("CreateFileA", &CountCreateFileA, realCreateFileA, &::CreateFileA);
-    RedirectIfImported("ReadFile", &CountReadFile, realReadFile, &::ReadFile);
-    RedirectIfImported("WriteFile", &CountWriteFile, realWriteFile, &::WriteFile);
-    RedirectIfImported("InvalidateRect", &CountInvalidateRect, realInvalidateRect, &::InvalidateRect);
-    RedirectIfImported("RedrawWindow", &CountRedrawWindow, realRedrawWindow, &::RedrawWindow);
-    RedirectIfImported("UpdateWindow", &CountUpdateWindow, realUpdateWindow, &::UpdateWindow);
-    RedirectIfImported("SendMessageA", &CountSendMessageA, realSendMessageA, &::SendMessageA);
+    ok &= RedirectLate(lateRegQueryValueExW, advapi, "RegQueryValueExW", &CountRegQueryValueExW, realRegQueryValueExW);
+    ok &= RedirectLate(lateRegSetValueExW, advapi, "RegSetValueExW", &CountRegSetValueExW, realRegSetValueExW);
+    ok &= RedirectLate(lateInvalidateRect, user, "InvalidateRect", &CountInvalidateRect, realInvalidateRect);
+    ok &= RedirectLate(lateRedrawWindow, user, "RedrawWindow", &CountRedrawWindow, realRedrawWindow);
+    ok &= RedirectLate(lateUpdateWindow, user, "UpdateWindow", &CountUpdateWindow, realUpdateWindow);
+    ok &= RedirectLate(lateSendMessageA, user, "SendMessageA", &CountSendMessageA, realSendMessageA);
+    ok &= Redirect("CreateFileA", &CountCreateFileA, realCreateFileA);
+    ok &= Redirect("ReadFile", &CountReadFile, realReadFile);
+    ok &= Redirect("WriteFile", &CountWriteFile, realWriteFile);
     return ok;
 }
 

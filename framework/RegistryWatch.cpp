@@ -20,6 +20,7 @@ constexpr DWORD kOwnFilter = REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_CHANGE_NAME
 // by at most this many CoalesceTimes.
 constexpr uint32_t kMaxHoldBackFactor = 10;
 constexpr int64_t kStaleHandOverMs = 1000;
+constexpr DWORD kMissingKeyLookMs = 500;
 
 KernelHandle NewEvent(bool manualReset) {
     KernelHandle event(::CreateEventA(nullptr, manualReset, FALSE, nullptr));
@@ -82,8 +83,12 @@ protected:
         Arm();
         for (;;) {
             const HANDLE waits[] = {stop_.Get(), retry_.Get(), changed_.Get(), parentChanged_.Get()};
-            const DWORD woken = ::WaitForMultipleObjects(armed ? 4 : 2, waits, FALSE, INFINITE);
-            if (woken == WAIT_OBJECT_0 || woken >= WAIT_OBJECT_0 + 4) return;
+            // While the key is missing it is also looked for twice a second,
+            // as the guard's cycle does: a notification of its parent can be
+            // lost. A key that exists is waited for without a time-out.
+            const DWORD woken = ::WaitForMultipleObjects(armed ? 4 : 2, waits, FALSE,
+                                                         armed && !watching ? kMissingKeyLookMs : INFINITE);
+            if (woken == WAIT_OBJECT_0 || (woken >= WAIT_OBJECT_0 + 4 && woken != WAIT_TIMEOUT)) return;
             const bool was = watching;
             if (woken == WAIT_OBJECT_0 + 1 && armed) continue;
             // Armed again before the hand-over: a change made while OnChange
@@ -108,18 +113,24 @@ private:
     void Arm() {
         // A level made between the search and the notification request
         // would never signal: once armed on a parent, the level below it is
-        // looked for again.
+        // looked for again. Nor may a key deleted meanwhile go unnoticed
+        // (asking its parent again can reset the event that told of it):
+        // once armed on the key, it is looked for again.
         for (int round = 0; round < 16; ++round) {
             ArmNearest();
-            if (!armed || watching || !ExistsBelow(armedPath_)) return;
+            if (!armed) return;
+            if (watching ? Exists(path_) : !ExistsBelow(armedPath_)) return;
         }
+    }
+    bool Exists(const std::string& path) const {
+        RegKey key;
+        return Open(path, key);
     }
     // Whether the next key on the way from `parent` to the watched key exists.
     bool ExistsBelow(const std::string& parent) const {
         std::string child = path_;
         while (!child.empty() && ParentPath(child) != parent) child = ParentPath(child);
-        RegKey key;
-        return !child.empty() && child != parent && Open(child, key);
+        return !child.empty() && child != parent && Exists(child);
     }
     void ArmNearest() {
         for (std::string path = path_;; path = ParentPath(path)) {

@@ -1,4 +1,5 @@
 #include "GuardFixture.h"
+#include "framework/Application.h"
 
 using namespace sw;
 using namespace sw::test;
@@ -147,8 +148,18 @@ TEST_F(GuardTick, MaximumOneKeepsOnlyTheNewestLine) {
 TEST_F(GuardTick, AMissingKeyIsReportedOncePerRunAndTheGuardKeepsGoing) {
     Start("about:blank", "10100");
     DeleteKeyTree(HKEY_CURRENT_USER, kMainKey);
+    // The failure is told once the attempt is noted: its message waits for
+    // the user, and the attempt's time and offender must not.
+    const TApplication::TExceptionEvent report = Application->OnException;
+    int linesWhenTold = -1;
+    Application->OnException = [&](TObject* sender, const std::string& message) {
+        linesWhenTold = view.LogList.Count();
+        report(sender, message);
+    };
     for (int i = 0; i < 4; ++i) guard.Tick();
+    Application->OnException = report;
     EXPECT_EQ(ReportedErrors(), std::vector<std::string>{"Fehler beim Setzen der Daten f\xFCr 'Start Page'"});
+    EXPECT_EQ(linesWhenTold, 1);
     EXPECT_EQ(view.LogList.Count(), 1) << "one unresolved attempt, one line";
     EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true, false, true, false, true, false, true}));
 
