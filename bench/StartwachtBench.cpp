@@ -482,11 +482,9 @@ int main(int argc, char** argv) {
             if (!process) return;
             ::WaitForSingleObject(process, INFINITE);
             ::CloseHandle(process);
-            const auto stopped = std::chrono::steady_clock::now();
-            // Within one period the guard has the last word.
-            ::Sleep(600);
-            const double holdMs = Since(stopped, std::chrono::steady_clock::now());
-            ::Sleep(2000);
+            // Within one period the guard has the last word; how soon is
+            // measured from outside (ProgramBench). Here only whether it has.
+            ::Sleep(2600);
             Synchronize([&] {
                 const bool held = f.Guard().ProtectedUrl == guard::ReadStartPage();
                 std::ifstream in(logPath, std::ios::binary);
@@ -494,7 +492,7 @@ int main(int argc, char** argv) {
                 const auto lines = SplitTextLines(file);
                 const bool equal = lines == f.TextListBox1->Items().ToVector();
                 std::printf("Hostile writer (100 writes a second for %d s, maximum 20 log lines):\n", hostileSeconds);
-                std::printf("  value protected %.0f ms after the writer stopped: %s\n", holdMs, held ? "yes" : "NO");
+                std::printf("  value protected after the writer stopped: %s\n", held ? "yes" : "NO");
                 std::printf("  log %zu lines, log file equals the list: %s\n", lines.size(), equal ? "yes" : "NO");
                 std::printf("  handles %lu -> %lu, threads %lu -> %lu, working set %lu -> %lu KB\n", handlesBefore,
                             sw::test::ProcessHandleCount(), threadsBefore, sw::test::ProcessThreadCount(),
