@@ -5,6 +5,7 @@
 
 #include "Application.h"
 #include "Exceptions.h"
+#include "MessageWindow.h"
 #include "Thread.h"
 
 namespace sw {
@@ -196,20 +197,8 @@ private:
     std::string armedPath_;
 };
 
-TRegistryWatch::TRegistryWatch(TComponent* owner) : TComponent(owner) {
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA existing{};
-    if (!::GetClassInfoA(instance, kWindowClass, &existing)) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = StaticWndProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kWindowClass;
-        ::RegisterClassA(&wc);
-    }
-    window_.Attach(::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
-    if (!window_) throw EOutOfResources("Fenster kann nicht erzeugt werden");
-    ::SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+TRegistryWatch::TRegistryWatch(TComponent* owner)
+    : TComponent(owner), window_(NewMessageWindow(kWindowClass, StaticWndProc, this)) {}
 
 TRegistryWatch::~TRegistryWatch() {
     Stop();

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Exceptions.h"
+#include "MessageWindow.h"
 #include "Texts.h"
 
 namespace sw {
@@ -12,21 +13,8 @@ constexpr char kWindowClass[] = "TTimerWindow";
 
 }  // namespace
 
-TTimer::TTimer(TComponent* owner) : TComponent(owner) {
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA existing{};
-    if (!::GetClassInfoA(instance, kWindowClass, &existing)) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = StaticWndProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kWindowClass;
-        ::RegisterClassA(&wc);
-    }
-    window_.Attach(
-        ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
-    if (!window_) throw EOutOfResources("Fenster kann nicht erzeugt werden");
-    ::SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+TTimer::TTimer(TComponent* owner)
+    : TComponent(owner), window_(NewMessageWindow(kWindowClass, StaticWndProc, this)) {}
 
 TTimer::~TTimer() {
     if (running_) ::KillTimer(window_.Get(), running_);
