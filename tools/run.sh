@@ -23,8 +23,9 @@ Jeder abgewehrte Versuch erscheint sofort im Terminal. Strg+C beendet alles.
                       dieser Versuche nach kurzer Zeit selbst
   --session ORDNER    Ordner der Wine-Sitzung (Standard: build/run-session);
                       das Wine-Präfix darin bleibt zwischen den Läufen
-  --build-dir ORDNER  schon eingerichteter Build-Ordner der 32-Bit-Fassung,
-                      aus dem die Programme kommen (Standard: build/i686)
+  --build-dir ORDNER  schon eingerichteter Build-Ordner, aus dem die Programme
+                      kommen (Standard: build/i686, auf einem Rechner ohne
+                      32-Bit-Linux-Programme build/x86_64)
   -h, --help          diese Hilfe
 USAGE
 }
@@ -44,19 +45,27 @@ while (($#)); do
 done
 
 "$root/tools/setup-debian.sh"
+source "$root/tools/wine-session.sh"
 # Only what running needs; tests and benchmarks are built by tools/test.sh.
 programs=(--target Startwacht --target WineKeeper --target RunWatcher)
 if [[ -n $build_dir ]]; then
     cmake --build "$build_dir" "${programs[@]}" >/dev/null
+    arch=$(wine_exe_arch "$build_dir/app/Startwacht.exe") || arch=unknown
+    if [[ $arch == i686 ]] && ! wine_runs_32bit; then
+        echo "$build_dir enthält die 32-Bit-Fassung; dieser Rechner führt keine 32-Bit-Linux-Programme aus und kann sie nicht starten." >&2
+        exit 1
+    fi
 else
-    build_dir="$root/build/i686"
-    "$root/tools/build.sh" "${programs[@]}" i686
+    arch=$(wine_arch)
+    [[ $arch == i686 ]] ||
+        echo "Dieser Rechner führt keine 32-Bit-Linux-Programme aus: es läuft die 64-Bit-Fassung (build/x86_64) unter dem 64-Bit-Wine."
+    build_dir="$root/build/$arch"
+    "$root/tools/build.sh" "${programs[@]}" "$arch"
 fi
 
 headless=0
 [[ -n "${DISPLAY:-}" ]] || headless=1
 
-source "$root/tools/wine-session.sh"
 app=""
 watcher=""
 shot_job=""
@@ -93,9 +102,21 @@ wine_session_start "$session" "$build_dir/tools/WineKeeper.exe"
 # command to find (also after Wine has renewed the prefix).
 wine_session_hide_browser
 
-sysdir="$WINEPREFIX/drive_c/windows/syswow64"
+# A 32-bit program's system directory is syswow64, a 64-bit one's system32.
+sysdir="$WINEPREFIX/drive_c/windows/system32"
+[[ $arch == x86_64 ]] || sysdir="$WINEPREFIX/drive_c/windows/syswow64"
 settings="$sysdir/spurl.vxd"
 log="$sysdir/tburl.vxd"
+if [[ $arch == x86_64 && ! -e $settings && ! -e $log ]]; then
+    # A prefix that ran the 32-bit build before: its settings and log go on.
+    old="$WINEPREFIX/drive_c/windows/syswow64"
+    if [[ -e $old/spurl.vxd || -e $old/tburl.vxd ]]; then
+        for f in spurl.vxd tburl.vxd; do
+            [[ ! -e $old/$f ]] || cp -p "$old/$f" "$sysdir/$f"
+        done
+        echo "Einstellungen und Logbuch der 32-Bit-Fassung übernommen aus $old"
+    fi
+fi
 if ((demo)) && [[ -s $log ]]; then
     # The demo's attempts are logged like any other and may push the oldest
     # lines out of a full log.

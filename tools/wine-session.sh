@@ -8,12 +8,67 @@
 
 wine_session_log() { [[ -n "${WINE_SESSION_QUIET:-}" ]] || echo "$@" >&2; }
 
+# Whether this machine runs 32-bit Linux programs, and with them the 32-bit
+# Wine that the i686 build and every 32-bit Windows program need. Asks the
+# 32-bit Wine loader itself (installed with wine32): a kernel without 32-bit
+# support refuses to start it ("Exec format error"). STARTWACHT_NO_32BIT=1
+# answers "no" on any machine, so that path can be tried everywhere.
+wine_runs_32bit() {
+    [[ "${STARTWACHT_NO_32BIT:-}" != 1 ]] || return 1
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# The build this machine runs: i686 where 32-bit programs run, else x86_64.
+wine_arch() {
+    if wine_runs_32bit; then echo i686; else echo x86_64; fi
+}
+
+# The one line that says what is not run on a machine without 32-bit support.
+wine_no_32bit_note() {
+    echo "i686: nicht ausgeführt — dieser Rechner führt keine 32-Bit-Linux-Programme aus${1:+ ($1)}"
+}
+
+# The architecture of a Windows program, from its PE header: i686 or x86_64.
+wine_exe_arch() {
+    local offset machine
+    offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+    [[ -n $offset ]] || return 1
+    machine=$(od -An -t x2 -j $((offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+    case $machine in
+        014c) echo i686 ;;
+        8664) echo x86_64 ;;
+        *) return 1 ;;
+    esac
+}
+
+# Where no 32-bit program runs, Debian's "wine" script still picks the 32-bit
+# loader while wine32 is installed, and its wineboot, winepath, ... call
+# "wine-stable", which does the same. A folder first on PATH whose "wine" and
+# "wine-stable" start the 64-bit loader sends all of them there (tried: a
+# symbolic link to the loader does not work, a script does). Elsewhere
+# nothing changes.
+wine_use_loader() {
+    local dir=$1/loader
+    wine_runs_32bit && return 0
+    mkdir -p "$dir"
+    local name
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$dir/$name"
+        chmod +x "$dir/$name"
+    done
+    case ":$PATH:" in
+        *":$dir:"*) ;;
+        *) export PATH="$dir:$PATH" ;;
+    esac
+}
+
 wine_session_start() {
     local dir=$1 keeper=$2
     WINE_SESSION_DIR=$dir
     WINE_SESSION_THROWAWAY=0
     [[ "${3:-}" == "--throwaway" ]] && WINE_SESSION_THROWAWAY=1
     mkdir -p "$dir/tmp"
+    wine_use_loader "$dir"
 
     export WINEPREFIX="$dir/prefix"
     export WINEARCH=win64

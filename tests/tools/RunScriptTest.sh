@@ -6,7 +6,7 @@
 # terminal sends it) and once with SIGTERM (to the script alone), it must
 # leave no process of its session behind and the guarded value as the
 # program protects it.
-#   RunScriptTest.sh <source dir> <i686 build dir> <work dir>
+#   RunScriptTest.sh <source dir> <build dir> <work dir>
 # The test command runs this inside a Wine session of its own: the run here
 # gets its own prefix, wineserver and Xvfb, and the outer ones stay alone.
 set -uo pipefail
@@ -17,6 +17,11 @@ session="$work/session"
 prefix="$session/prefix"
 # Every process of the run inherits this; the run must leave none of them.
 mark="STARTWACHT_RUN_TEST=$session"
+source "$src/tools/wine-session.sh"
+# The program's system directory in the prefix: syswow64 for the 32-bit
+# build, system32 for the 64-bit one.
+sysdir="$prefix/drive_c/windows/system32"
+[[ $(wine_exe_arch "$build/app/Startwacht.exe") == x86_64 ]] || sysdir="$prefix/drive_c/windows/syswow64"
 # The run goes into a process group of its own and takes SIGINT like a
 # foreground program in a terminal: a non-interactive shell would start it
 # with SIGINT ignored, and so would a test command that was itself started
@@ -100,7 +105,7 @@ check_ended() {
 # foreign page of the demo.
 check_value() {
     local guarded stored
-    guarded=$(head -n1 "$prefix/drive_c/windows/syswow64/spurl.vxd" | tr -d '\r')
+    guarded=$(head -n1 "$sysdir/spurl.vxd" | tr -d '\r')
     stored=$(grep -A30 -F '[Software\\Microsoft\\Internet Explorer\\Main]' "$prefix/user.reg" |
         grep -m1 '^"Start Page"=' | sed 's/^"Start Page"="\(.*\)"$/\1/')
     [[ -n $guarded && $stored == "$guarded" ]] ||
