@@ -1,8 +1,10 @@
 #!/bin/bash
 # Mutation check for developers (not part of the test run): applies each
 # change listed in tools/mutants/*.txt alone to a copy of the tree, builds the
-# 32-bit target, runs the tests named with the change and reports whether a
-# test failed ("caught") or all stayed green ("SURVIVED").
+# 32-bit target (the 64-bit one on a machine that runs no 32-bit Linux
+# programs: the entries' "i686." test names then stand for "x86_64."), runs
+# the tests named with the change and reports whether a test failed
+# ("caught") or all stayed green ("SURVIVED").
 #   tools/mutants.sh [pattern]    only entries whose list name or file matches
 #
 # An entry in tools/mutants/<area>.txt (entries separated by a blank line,
@@ -18,6 +20,9 @@ pattern=${1:-}
 work="$root/build/mutants"
 src="$work/src"
 "$root/tools/setup-debian.sh"
+source "$root/tools/wine-session.sh"
+arch=$(wine_arch)
+[[ $arch == i686 ]] || wine_no_32bit_note "die Änderungen werden an der 64-Bit-Fassung geprüft"
 
 # A copy of the tracked files as they are now, committed or not. Only files
 # whose content changed are replaced, and they get the time of the copy, so
@@ -37,12 +42,13 @@ done
 done
 rm -rf "$incoming"
 
-if [[ ! -f "$work/i686/build.ninja" ]]; then
-    cmake -G Ninja -S "$src" -B "$work/i686" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i686-w64-mingw32.cmake" \
+build="$work/$arch"
+if [[ ! -f "$build/build.ninja" ]]; then
+    cmake -G Ninja -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$arch-w64-mingw32.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 echo "Building the unchanged tree..."
-cmake --build "$work/i686" >"$work/build.log" 2>&1 || { echo "the unchanged tree does not build: $work/build.log"; exit 1; }
+cmake --build "$build" >"$work/build.log" 2>&1 || { echo "the unchanged tree does not build: $work/build.log"; exit 1; }
 
 # Entries as records of fields split by the unit separator (a tab would not
 # keep an empty field): list, name, file, from, to, tests.
@@ -68,16 +74,16 @@ for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
         print("\x1f".join(fields))
 PY
 
-source "$root/tools/wine-session.sh"
 unset DISPLAY
 trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
-wine_session_start "$work/session" "$work/i686/tools/WineKeeper.exe" --throwaway >/dev/null
+wine_session_start "$work/session" "$build/tools/WineKeeper.exe" --throwaway >/dev/null
 
 results=()
 survivors=0
 while IFS=$'\x1f' read -r -u 3 area name file from to tests; do
     target="$src/$file"
+    tests=${tests//i686\\./$arch\\.}
     cp "$target" "$work/original"
     if ! python3 - "$target" "$from" "$to" <<'PY'
 import sys
@@ -90,10 +96,10 @@ PY
     then
         verdict="NOT APPLIED"
         survivors=$((survivors + 1))
-    elif ! cmake --build "$work/i686" </dev/null >"$work/mutant-build.log" 2>&1; then
+    elif ! cmake --build "$build" </dev/null >"$work/mutant-build.log" 2>&1; then
         verdict="no build"
         cp "$work/mutant-build.log" "$work/no-build-$((${#results[@]} + 1)).log"
-    elif (cd "$work/i686" && ctest --timeout 180 -R "$tests" </dev/null >"$work/mutant-test.log" 2>&1); then
+    elif (cd "$build" && ctest --timeout 180 -R "$tests" </dev/null >"$work/mutant-test.log" 2>&1); then
         if grep -q "No tests were found" "$work/mutant-test.log"; then verdict="NO TESTS"; else verdict="SURVIVED"; fi
         survivors=$((survivors + 1))
     else
@@ -103,6 +109,6 @@ PY
     printf '%-12s %-10s %s (%s)\n' "$verdict" "$area" "$name" "$file"
     results+=("$verdict")
 done 3<"$entries"
-cmake --build "$work/i686" >/dev/null 2>&1 || true
+cmake --build "$build" >/dev/null 2>&1 || true
 echo "${#results[@]} changes, $survivors not caught"
 ((survivors == 0))
