@@ -3,13 +3,22 @@
 # Wine session, headless under Xvfb when there is no display. Benchmarks print
 # figures; they pass or fail nothing. The raw output of each goes to
 # build/bench-results/, and the main figures of both builds are printed side
-# by side at the end.
+# by side at the end. On a machine that runs no 32-bit Linux programs only
+# the x86_64 build's benchmarks run; the script says so.
 #   tools/bench.sh            full run (about twenty minutes)
 #   tools/bench.sh --quick    shorter phases
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup-debian.sh"
 "$root/tools/build.sh" i686 x86_64
+source "$root/tools/wine-session.sh"
+archs=(i686 x86_64)
+note=""
+if ! wine_runs_32bit; then
+    archs=(x86_64)
+    note=$(wine_no_32bit_note)
+    echo "$note"
+fi
 
 quick=0
 [[ "${1:-}" == "--quick" ]] && quick=1
@@ -25,16 +34,15 @@ if ((quick)); then
     args[ProgramBench]="--changes 30 --idle 10 --hostile 10"
 fi
 
-source "$root/tools/wine-session.sh"
 trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
-wine_session_start "$root/build/bench-session" "$root/build/i686/tools/WineKeeper.exe" --throwaway
+wine_session_start "$root/build/bench-session" "$root/build/${archs[0]}/tools/WineKeeper.exe" --throwaway
 
 results="$root/build/bench-results"
 rm -rf "$results"
 mkdir -p "$results"
 # The programs print code page 1252; the terminal is UTF-8.
-for arch in i686 x86_64; do
+for arch in "${archs[@]}"; do
     for name in GuardTimerBench log_trim_bench StartwachtBench ProgramBench; do
         exe="$root/build/$arch/bench/$name.exe"
         [[ -e "$exe" ]] || continue
@@ -71,8 +79,9 @@ row "Startwacht.exe size" ProgramBench.txt '^Startwacht.exe' 's/.*, ([0-9]+) byt
 row "hostile writer: log file equals list" StartwachtBench.txt 'log file equals' 's/.*equals the list: //'
 row "hostile writer: handles before -> after" StartwachtBench.txt '^  handles' 's/^  handles ([0-9]+ -> [0-9]+).*/\1/'
 row "hostile writer: threads before -> after" StartwachtBench.txt '^  handles' 's/.*threads ([0-9]+ -> [0-9]+).*/\1/'
-for arch in i686 x86_64; do
+for arch in "${archs[@]}"; do
     echo
     echo "== $arch: ProgramBench, the watch beside the cycle alone"
     sed -n '/^side by side/,$p' "$results/$arch-ProgramBench.txt" 2>/dev/null || true
 done
+[[ -z $note ]] || { echo; echo "$note"; }
