@@ -13,9 +13,10 @@ wine_session_log() { [[ -n "${WINE_SESSION_QUIET:-}" ]] || echo "$@" >&2; }
 # 32-bit Wine loader itself (installed with wine32): a kernel without 32-bit
 # support refuses to start it ("Exec format error"). STARTWACHT_NO_32BIT=1
 # answers "no" on any machine, so that path can be tried everywhere.
+# (WINE_SESSION_LOADER32 names another loader, for the probe's own test.)
 wine_runs_32bit() {
     [[ "${STARTWACHT_NO_32BIT:-}" != 1 ]] || return 1
-    /usr/lib/wine/wine --version >/dev/null 2>&1
+    "${WINE_SESSION_LOADER32:-/usr/lib/wine/wine}" --version >/dev/null 2>&1
 }
 
 # The build this machine runs: i686 where 32-bit programs run, else x86_64.

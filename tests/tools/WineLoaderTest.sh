@@ -26,13 +26,31 @@ expected=x86_64
 [[ $real == no ]] || expected=i686
 [[ $(unset STARTWACHT_NO_32BIT; wine_arch) == "$expected" ]] || fail "wine_arch wählt nicht $expected"
 
+# The answer follows the loader's start, and the variable overrides a yes.
+# (A stand-in loader shows both answers on any machine.)
+(
+    unset STARTWACHT_NO_32BIT
+    WINE_SESSION_LOADER32=/bin/true
+    wine_runs_32bit && [[ $(wine_arch) == i686 ]] || fail "ein startender 32-Bit-Lader wird nicht erkannt"
+    STARTWACHT_NO_32BIT=1
+    wine_runs_32bit && fail "STARTWACHT_NO_32BIT=1 lässt die Probe trotzdem ja sagen"
+    [[ $(wine_arch) == x86_64 ]] || fail "erzwungen ohne 32 Bit wählt wine_arch $(wine_arch)"
+    unset STARTWACHT_NO_32BIT
+    WINE_SESSION_LOADER32=/bin/false
+    wine_runs_32bit && fail "ein Lader, der nicht startet, gilt als 32-Bit-fähig"
+    # Where 32-bit programs run, nothing is put on PATH.
+    WINE_SESSION_LOADER32=/bin/true
+    before=$PATH
+    wine_use_loader "$work/native"
+    [[ $PATH == "$before" && ! -e $work/native/loader ]] || fail "der Lader wurde ohne Not ersetzt"
+    exit $failed
+) || failed=1
+
 # Forced "no": the x86_64 build, and every Wine program through the 64-bit
 # loader, also Debian's wrappers that call wine-stable.
 (
     export STARTWACHT_NO_32BIT=1
     PATH=$(printf '%s' "$PATH" | tr ':' '\n' | grep -vx '.*/loader' | paste -sd:)
-    wine_runs_32bit && fail "STARTWACHT_NO_32BIT=1 lässt die Probe trotzdem ja sagen"
-    [[ $(wine_arch) == x86_64 ]] || fail "erzwungen ohne 32 Bit wählt wine_arch $(wine_arch)"
     wine_use_loader "$work/forced"
     for name in wine wine-stable; do
         [[ $(command -v "$name") == "$work/forced/loader/$name" ]] ||
@@ -48,17 +66,6 @@ expected=x86_64
     [[ $(winepath -w / </dev/null 2>/dev/null | tr -d '\r') == 'Z:\' ]] || fail "winepath läuft nicht"
     exit $failed
 ) || failed=1
-
-# Where 32-bit programs run, nothing is put on PATH.
-if [[ $real == yes ]]; then
-    (
-        unset STARTWACHT_NO_32BIT
-        before=$PATH
-        wine_use_loader "$work/native"
-        [[ $PATH == "$before" && ! -e $work/native/loader ]] || fail "der Lader wurde ohne Not ersetzt"
-        exit $failed
-    ) || failed=1
-fi
 
 # The architecture is read from the program itself (the builds beside this
 # one, where there are any, are the other architecture's).
