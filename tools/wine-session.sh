@@ -29,17 +29,10 @@ wine_no_32bit_note() {
     echo "i686: nicht ausgeführt — dieser Rechner führt keine 32-Bit-Linux-Programme aus${1:+ ($1)}"
 }
 
-# The architecture of a Windows program, from its PE header: i686 or x86_64.
-wine_exe_arch() {
-    local offset machine
-    offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
-    [[ -n $offset ]] || return 1
-    machine=$(od -An -t x2 -j $((offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
-    case $machine in
-        014c) echo i686 ;;
-        8664) echo x86_64 ;;
-        *) return 1 ;;
-    esac
+# The architecture of a build folder (i686 or x86_64), from the toolchain
+# its configuration names.
+wine_build_arch() {
+    sed -n 's%^CMAKE_TOOLCHAIN_FILE:[A-Z]*=.*/\(i686\|x86_64\)-w64-mingw32\.cmake$%\1%p' "$1/CMakeCache.txt" 2>/dev/null | grep .
 }
 
 # Where no 32-bit program runs, Debian's "wine" script still picks the 32-bit

@@ -67,22 +67,19 @@ expected=x86_64
     exit $failed
 ) || failed=1
 
-# The architecture is read from the program itself (the builds beside this
-# one, where there are any, are the other architecture's).
-[[ $(wine_exe_arch "$build/app/Startwacht.exe") == "$expected" ]] || fail "wine_exe_arch erkennt die eigene Fassung nicht"
-x64_exe="$(dirname "$build")/x86_64/app/Startwacht.exe"
-i686_exe="$(dirname "$build")/i686/app/Startwacht.exe"
-[[ ! -f $x64_exe || $(wine_exe_arch "$x64_exe") == x86_64 ]] || fail "wine_exe_arch erkennt die 64-Bit-Fassung nicht"
-if [[ -f $i686_exe ]]; then
-    [[ $(wine_exe_arch "$i686_exe") == i686 ]] || fail "wine_exe_arch erkennt die 32-Bit-Fassung nicht"
-    # The run command refuses the 32-bit build where it can't start, before
-    # it starts anything.
-    out=$(STARTWACHT_NO_32BIT=1 "$src/tools/run.sh" --session "$work/run" --build-dir "$(dirname "$build")/i686" 2>&1 </dev/null)
-    status=$?
-    ((status == 1)) && [[ $out == *"keine 32-Bit-Linux-Programme"* ]] ||
-        fail "run.sh mit der 32-Bit-Fassung auf einem Rechner ohne 32 Bit: Status $status, Ausgabe: $out"
-    [[ ! -e $work/run/prefix ]] || fail "run.sh hat trotzdem eine Wine-Sitzung angelegt"
-fi
+# The architecture of a build folder comes from its configuration.
+[[ $(wine_build_arch "$build") == "${build##*/}" ]] || fail "wine_build_arch erkennt $build nicht"
+# The run command refuses a 32-bit build where it can't start, before it
+# builds or starts anything.
+fake="$work/i686-build"
+mkdir -p "$fake"
+echo "CMAKE_TOOLCHAIN_FILE:FILEPATH=$src/cmake/i686-w64-mingw32.cmake" >"$fake/CMakeCache.txt"
+[[ $(wine_build_arch "$fake") == i686 ]] || fail "wine_build_arch erkennt die 32-Bit-Fassung nicht"
+out=$(STARTWACHT_NO_32BIT=1 "$src/tools/run.sh" --session "$work/run" --build-dir "$fake" 2>&1 </dev/null)
+status=$?
+((status == 1)) && [[ $out == *"keine 32-Bit-Linux-Programme"* ]] ||
+    fail "run.sh mit der 32-Bit-Fassung auf einem Rechner ohne 32 Bit: Status $status, Ausgabe: $out"
+[[ ! -e $work/run/prefix ]] || fail "run.sh hat trotzdem eine Wine-Sitzung angelegt"
 
 rm -rf "$work"
 exit $failed
