@@ -52,6 +52,58 @@ public:
     std::vector<Call> calls;
 };
 
+// A shell that is not ready: it refuses the first adds (without passing them
+// on) and records every call with its time; all else reaches the shell.
+// refuseAll keeps refusing; answerLate passes an add on but reports a
+// refusal, as a busy shell does whose answer comes after the caller's wait.
+class LateShell {
+public:
+    struct Call {
+        DWORD message;
+        NOTIFYICONDATAA record;
+        BOOL result;
+        DWORD tick;
+    };
+
+    explicit LateShell(int refusedAdds, bool answerLate = false) : refusedAdds_(refusedAdds), answerLate_(answerLate) {
+        SetShellNotifyIcon([this](DWORD message, NOTIFYICONDATAA& record) {
+            BOOL result;
+            if (message == NIM_ADD && (refuseAll || adds_ < refusedAdds_)) {
+                ++adds_;
+                result = answerLate_ ? (ShellNotifyIconDirect(message, record), FALSE) : FALSE;
+            } else {
+                if (message == NIM_ADD) ++adds_;
+                result = ShellNotifyIconDirect(message, record);
+            }
+            calls.push_back({message, record, result, ::GetTickCount()});
+            return result;
+        });
+    }
+    ~LateShell() { SetShellNotifyIcon(nullptr); }
+    LateShell(const LateShell&) = delete;
+    LateShell& operator=(const LateShell&) = delete;
+
+    std::vector<DWORD> AddTicks() const {
+        std::vector<DWORD> ticks;
+        for (const Call& c : calls)
+            if (c.message == NIM_ADD) ticks.push_back(c.tick);
+        return ticks;
+    }
+    int Count(DWORD message) const {
+        int n = 0;
+        for (const Call& c : calls) n += c.message == message;
+        return n;
+    }
+
+    bool refuseAll = false;
+    std::vector<Call> calls;
+
+private:
+    int adds_ = 0;
+    int refusedAdds_;
+    bool answerLate_;
+};
+
 // Records every foreground request of the tray icons and passes it on.
 class ForegroundWatch {
 public:
