@@ -420,7 +420,7 @@ bool TTrayIcon::RefreshTrayEntry() {
 void TTrayIcon::AddAnswered(bool added) {
     if (added) {
         inTray_ = true;
-        addRetryTimer_->Stop(true);
+        addRetryTimer_->Stop(true);  // nothing periodic while the icon is in place
         return;
     }
     // A second add of a present icon is refused: nothing to try again.
@@ -438,8 +438,7 @@ void TTrayIcon::AddRetryTick() {
     // A busy shell may have taken a refused add all the same: an entry that
     // takes a change is there, and a second add would only be refused.
     if (ShellNotify(NIM_MODIFY, trayRecord_) != FALSE || ShellNotify(NIM_ADD, trayRecord_) != FALSE) {
-        inTray_ = true;
-        addRetryTimer_->Stop(true);
+        AddAnswered(true);
         return;
     }
     if (::GetTickCount() - addRetryStart_ >= addRetrySpan_) addRetryTimer_->Stop(true);

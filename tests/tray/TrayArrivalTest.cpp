@@ -87,7 +87,7 @@ TEST_F(TrayArrivalTest, AnAddTheBusyShellTookWhileRefusingItLeavesOneEntryAndNoR
     EXPECT_TRUE(InTray(*icon));
 }
 
-TEST_F(TrayArrivalTest, TheRetriesEndAfterTheirSpanAndTheNextTaskbarCreatedBringsTheIcon) {
+TEST_F(TrayArrivalTest, TheRetriesEndAfterTheirSpanAndEachNewTaskbarBringsTheIcon) {
     LateShell shell(0);
     shell.refuseAll = true;
     auto* icon = new TTrayIcon(form);
@@ -115,6 +115,18 @@ TEST_F(TrayArrivalTest, TheRetriesEndAfterTheirSpanAndTheNextTaskbarCreatedBring
     shell.refuseAll = false;
     PumpFor(300ms);
     EXPECT_FALSE(InTray(*icon));
+
+    // Explorer starts anew and refuses the icon at first: the retries begin
+    // again, also for an icon that was in the old taskbar.
+    icon->SetIconVisible(true);
+    ASSERT_TRUE(InTray(*icon));
+    NOTIFYICONDATAA entry = icon->TrayRecord();
+    ASSERT_TRUE(ShellNotifyIconDirect(NIM_DELETE, entry));
+    shell.refuseAll = true;
+    ::SendMessageA(Application->Handle(), TaskbarRestartMessage(), 0, 0);
+    EXPECT_TRUE(icon->AddRetryPending());
+    shell.refuseAll = false;
+    EXPECT_TRUE(WaitFor([&] { return InTray(*icon); }));
 }
 
 TEST_F(TrayArrivalTest, AChangeRefusedBecauseTheShellLostTheEntryPutsTheIconBack) {
