@@ -48,7 +48,8 @@ protected:
 }  // namespace
 
 TEST_F(TrayArrivalTest, AnIconTheShellRefusedAtStartArrivesLaterAndAClickOpensTheWindow) {
-    LateShell shell(2);  // the add while loading and the one after it
+    ShellWatch shell;
+    shell.refusedAdds = 2;  // the add while loading and the one after it
     TTrayIcon* icon = LoadIcon();
     ASSERT_EQ(shell.Count(NIM_ADD), 2);
     EXPECT_FALSE(InTray(*icon));
@@ -57,7 +58,7 @@ TEST_F(TrayArrivalTest, AnIconTheShellRefusedAtStartArrivesLaterAndAClickOpensTh
     const std::vector<DWORD> adds = shell.AddTicks();
     ASSERT_EQ(adds.size(), 3u);
     EXPECT_GE(adds[2] - adds[1], 1500u) << "the shell is asked again after a pause, not at once";
-    const LateShell::Call& arrived = shell.calls.back();
+    const ShellWatch::Call& arrived = shell.calls.back();
     EXPECT_EQ(arrived.message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(std::string(arrived.record.szTip), "Startwacht");
     ASSERT_NE(arrived.record.hIcon, nullptr);
@@ -77,7 +78,9 @@ TEST_F(TrayArrivalTest, AnIconTheShellRefusedAtStartArrivesLaterAndAClickOpensTh
 }
 
 TEST_F(TrayArrivalTest, AnAddTheBusyShellTookWhileRefusingItLeavesOneEntryAndNoRetries) {
-    LateShell shell(1, /*answerLate=*/true);
+    ShellWatch shell;
+    shell.refusedAdds = 1;
+    shell.answerLate = true;
     auto* icon = new TTrayIcon(form);
     icon->SetAddRetryTiming(50, 60000);
     icon->SetIconVisible(true);
@@ -88,7 +91,7 @@ TEST_F(TrayArrivalTest, AnAddTheBusyShellTookWhileRefusingItLeavesOneEntryAndNoR
 }
 
 TEST_F(TrayArrivalTest, TheRetriesEndAfterTheirSpanAndEachNewTaskbarBringsTheIcon) {
-    LateShell shell(0);
+    ShellWatch shell;
     shell.refuseAll = true;
     auto* icon = new TTrayIcon(form);
     icon->SetAddRetryTiming(50, 1000);

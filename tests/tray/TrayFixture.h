@@ -18,19 +18,27 @@
 
 namespace sw::test {
 
-// Records every shell call of the tray icons and passes it on to the shell.
+// Records every shell call of the tray icons, with its time, and passes it
+// on to the shell. It can also play a shell that is not ready: refusedAdds
+// refuses the first adds without passing them on, refuseAll refuses every
+// add, and answerLate passes a refused add on all the same, as a busy shell
+// does whose answer comes after the caller has stopped waiting.
 class ShellWatch {
 public:
     struct Call {
         DWORD message;
         NOTIFYICONDATAA record;
         BOOL result;
+        DWORD tick;
     };
 
     ShellWatch() {
         SetShellNotifyIcon([this](DWORD message, NOTIFYICONDATAA& record) {
-            const BOOL result = ShellNotifyIconDirect(message, record);
-            calls.push_back({message, record, result});
+            const bool refused = message == NIM_ADD && (refuseAll || Count(NIM_ADD) < refusedAdds);
+            BOOL result = FALSE;
+            if (!refused || answerLate) result = ShellNotifyIconDirect(message, record);
+            if (refused) result = FALSE;
+            calls.push_back({message, record, result, ::GetTickCount()});
             return result;
         });
     }
@@ -48,60 +56,17 @@ public:
         for (const Call& c : calls) n += c.message == message;
         return n;
     }
-
-    std::vector<Call> calls;
-};
-
-// A shell that is not ready: it refuses the first adds (without passing them
-// on) and records every call with its time; all else reaches the shell.
-// refuseAll keeps refusing; answerLate passes an add on but reports a
-// refusal, as a busy shell does whose answer comes after the caller's wait.
-class LateShell {
-public:
-    struct Call {
-        DWORD message;
-        NOTIFYICONDATAA record;
-        BOOL result;
-        DWORD tick;
-    };
-
-    explicit LateShell(int refusedAdds, bool answerLate = false) : refusedAdds_(refusedAdds), answerLate_(answerLate) {
-        SetShellNotifyIcon([this](DWORD message, NOTIFYICONDATAA& record) {
-            BOOL result;
-            if (message == NIM_ADD && (refuseAll || adds_ < refusedAdds_)) {
-                ++adds_;
-                result = answerLate_ ? (ShellNotifyIconDirect(message, record), FALSE) : FALSE;
-            } else {
-                if (message == NIM_ADD) ++adds_;
-                result = ShellNotifyIconDirect(message, record);
-            }
-            calls.push_back({message, record, result, ::GetTickCount()});
-            return result;
-        });
-    }
-    ~LateShell() { SetShellNotifyIcon(nullptr); }
-    LateShell(const LateShell&) = delete;
-    LateShell& operator=(const LateShell&) = delete;
-
     std::vector<DWORD> AddTicks() const {
         std::vector<DWORD> ticks;
         for (const Call& c : calls)
             if (c.message == NIM_ADD) ticks.push_back(c.tick);
         return ticks;
     }
-    int Count(DWORD message) const {
-        int n = 0;
-        for (const Call& c : calls) n += c.message == message;
-        return n;
-    }
 
-    bool refuseAll = false;
     std::vector<Call> calls;
-
-private:
-    int adds_ = 0;
-    int refusedAdds_;
-    bool answerLate_;
+    int refusedAdds = 0;
+    bool refuseAll = false;
+    bool answerLate = false;
 };
 
 // Records every foreground request of the tray icons and passes it on.
