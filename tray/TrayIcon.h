@@ -147,13 +147,14 @@ public:
     // While the icon should show and the shell has refused it (at logon the
     // notification area may not exist yet, or be too busy to answer, and
     // no "TaskbarCreated" need follow), the add is tried again every
-    // AddRetryInterval ms for AddRetrySpan ms after the first refusal; then
-    // only the next "TaskbarCreated" puts it in. No timer runs while the
-    // icon is in the tray.
+    // kAddRetryInterval ms until kAddRetrySpan ms after the first refusal;
+    // after that only the next "TaskbarCreated" puts it in (and a refusal
+    // then starts the retries anew). No timer runs while the icon is in the
+    // tray.
     static constexpr uint32_t kAddRetryInterval = 2000;
     static constexpr uint32_t kAddRetrySpan = 5 * 60 * 1000;
     bool AddRetryPending() const;
-    // Shorter periods for tests; applies to the next refusal.
+    // Shorter times for tests.
     void SetAddRetryTiming(uint32_t interval, uint32_t span);
 
     TCallbackStyle CallbackStyle() const { return callbackStyle_; }
