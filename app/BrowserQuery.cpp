@@ -1,23 +1,25 @@
 #include "BrowserQuery.h"
 
+#include <process.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "GuardTexts.h"
+#include "framework/Application.h"
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 
 namespace sw::guard {
 
 namespace {
-
-constexpr DWORD kRequestTimeout = 10000;
 
 DWORD activeInstance = 0;
 
@@ -173,7 +175,7 @@ bool StartServerProgram(const std::string& service) {
 // One query's conversation: opened in the constructor, closed in the destructor.
 class BrowserConversation {
 public:
-    BrowserConversation(DWORD instance, const std::string& service)
+    BrowserConversation(DWORD instance, const std::string& service, const TConversationObserver& observer)
         : instance_(instance), service_(instance, service), topic_(instance, WindowInfoTopic) {
         Connect();
         if (!conversation_ && StartServerProgram(service)) Connect();
@@ -181,7 +183,7 @@ public:
             CONVINFO info{};
             info.cb = sizeof info;
             ::DdeQueryConvInfo(conversation_, QID_SYNC, &info);
-            if (ConversationObserver()) ConversationObserver()(info);
+            if (observer) observer(info);
             ::DdeSetUserHandle(conversation_, QID_SYNC, reinterpret_cast<DWORD_PTR>(this));
         }
     }
@@ -194,14 +196,14 @@ public:
     BrowserConversation(const BrowserConversation&) = delete;
     BrowserConversation& operator=(const BrowserConversation&) = delete;
 
-    std::string Request(const char* itemName) const {
-        if (!conversation_) return {};
+    std::string Request(const char* itemName, DWORD timeout) const {
+        if (!conversation_ || timeout == 0) return {};
         std::vector<char> buffer;
         {
             DdeString item(instance_, itemName);
             if (!item.Get()) return {};
             HDDEDATA data = ::DdeClientTransaction(nullptr, 0, conversation_, item.Get(), CF_TEXT, XTYP_REQUEST,
-                                                   kRequestTimeout, nullptr);
+                                                   timeout, nullptr);
             if (!data) return {};
             DWORD size = 0;
             if (const BYTE* bytes = ::DdeAccessData(data, &size)) {
@@ -220,16 +222,7 @@ private:
         CONVCONTEXT context{};
         context.cb = sizeof context;
         context.iCodePage = CP_WINANSI;
-        const std::vector<HWND> before = ThreadDdeWindows();
         conversation_ = ::DdeConnect(instance_, service_.Get(), topic_.Get(), &context);
-        if (conversation_) return;
-        // A connect that found no server must leave nothing behind. Wine's
-        // DDE leaves the client window it made for the attempt, one per
-        // attempt, for as long as the process lives; a guard under a hostile
-        // writer would pile them up by the thousand. Windows cleans up
-        // itself, and then there is nothing new to remove.
-        for (HWND window : ThreadDdeWindows())
-            if (std::find(before.begin(), before.end(), window) == before.end()) ::DestroyWindow(window);
     }
 
     DWORD instance_;
@@ -237,6 +230,98 @@ private:
     DdeString topic_;
     HCONV conversation_ = nullptr;
 };
+
+// The DDE instance of one query's thread (an instance serves only the thread
+// that made it): a client only, which offers no service.
+class ClientInstance {
+public:
+    ClientInstance() {
+        if (::DdeInitializeA(&id_, DdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) id_ = 0;
+    }
+    ~ClientInstance() {
+        if (id_) ::DdeUninitialize(id_);
+        // A connect that found no server must leave nothing behind. Wine's
+        // DDE leaves the client window it made for the attempt, also after
+        // the instance ends; Windows cleans up itself, and then there is
+        // nothing left to remove. The thread is the query's own, so every
+        // DDE window of it is the query's.
+        for (HWND window : ThreadDdeWindows()) ::DestroyWindow(window);
+    }
+    ClientInstance(const ClientInstance&) = delete;
+    ClientInstance& operator=(const ClientInstance&) = delete;
+    DWORD Id() const { return id_; }
+
+private:
+    DWORD id_ = 0;
+};
+
+// The whole query, connect and fallback command included, ends within this
+// time, whatever other programs do.
+constexpr DWORD kQueryTime = 10000;
+
+// What is left of a query's time.
+DWORD RemainingTime(DWORD started) {
+    const DWORD elapsed = ::GetTickCount() - started;
+    return elapsed < kQueryTime ? kQueryTime - elapsed : 0;
+}
+
+// One query, shared by its caller and its thread; whichever lets go last
+// frees it. The caller reads the reply only once the thread has ended.
+struct QueryJob {
+    std::string service;
+    TConversationObserver observer;
+    DWORD started = 0;
+    std::string reply;
+    std::atomic<bool> finished{false};
+};
+
+// A query whose caller stopped waiting while its thread still waited (for a
+// top-level window whose thread handles no messages, DDE's connect waits on
+// every one). No further query starts until it has finished: one such
+// thread at most, however many attempts come meanwhile.
+std::shared_ptr<QueryJob>& AbandonedQuery() {
+    static std::shared_ptr<QueryJob> query;
+    return query;
+}
+
+unsigned __stdcall QueryThread(void* parameter) {
+    std::shared_ptr<QueryJob> job;
+    {
+        const std::unique_ptr<std::shared_ptr<QueryJob>> handedOver(static_cast<std::shared_ptr<QueryJob>*>(parameter));
+        job = std::move(*handedOver);
+    }
+    try {
+        const ClientInstance instance;
+        if (instance.Id()) {
+            const BrowserConversation conversation(instance.Id(), job->service, job->observer);
+            job->reply = conversation.Request(WindowInfoItem, RemainingTime(job->started));
+        }
+    } catch (...) {
+        // Out of memory on the query's own thread: the same as no reply.
+        job->reply.clear();
+    }
+    job->finished = true;
+    return 0;
+}
+
+// Waits for the query's thread until the query's time is up or the program
+// is asked to end. Meanwhile this thread handles the messages that other
+// threads send to it: the query's connect sends one to every top-level
+// window, this thread's too, and the end of the session is asked that way.
+// Input and posted messages wait until the cycle is done.
+bool WaitForQuery(HANDLE thread, DWORD started) {
+    for (;;) {
+        if (Application && Application->Terminated()) break;
+        const DWORD remaining = RemainingTime(started);
+        if (remaining == 0) break;
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) break;
+        MSG message;
+        ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+}
 
 std::string ModuleBaseName() {
     char path[MAX_PATH + 1] = {};
@@ -279,6 +364,12 @@ TDdeInstance::TDdeInstance() {
 
 TDdeInstance::~TDdeInstance() {
     if (activeInstance == id_) activeInstance = 0;
+    // While a query cut short still waits in DDE's connect, the program's
+    // end must not wait for it: a DDE call here could wait for the lock of
+    // the DDE layer that the connect may hold. The process ends next and
+    // takes the instance with it.
+    const std::shared_ptr<QueryJob>& abandoned = AbandonedQuery();
+    if (abandoned && !abandoned->finished) return;
     if (service_) {
         ::DdeNameService(id_, service_, nullptr, DNS_UNREGISTER);
         ::DdeFreeStringHandle(id_, service_);
@@ -306,8 +397,25 @@ bool IsOnline() {
 
 std::string QueryBrowserWindow(const std::string& service) {
     if (!activeInstance) return {};
-    BrowserConversation conversation(activeInstance, service);
-    return conversation.Request(WindowInfoItem);
+    std::shared_ptr<QueryJob>& abandoned = AbandonedQuery();
+    if (abandoned) {
+        if (!abandoned->finished) return {};
+        abandoned.reset();
+    }
+    auto job = std::make_shared<QueryJob>();
+    job->service = service;
+    job->observer = ConversationObserver();
+    job->started = ::GetTickCount();
+    auto handOver = std::make_unique<std::shared_ptr<QueryJob>>(job);
+    const uintptr_t started = ::_beginthreadex(nullptr, 0, QueryThread, handOver.get(), 0, nullptr);
+    if (started == 0) return {};
+    handOver.release();  // the thread owns it now
+    const KernelHandle thread(reinterpret_cast<HANDLE>(started));
+    if (WaitForQuery(thread.Get(), job->started)) return job->reply;
+    // Cut short: the same as no reply. The thread ends on its own once
+    // whatever holds it lets go, and frees what it made.
+    abandoned = std::move(job);
+    return {};
 }
 
 }  // namespace sw::guard

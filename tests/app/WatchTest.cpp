@@ -258,6 +258,7 @@ TEST_F(WatchedWindow, AtTheEndOfTheSessionTheWatchStopsBeforeTheFilesAreWritten)
         ClearStartwachtFiles();
         ForeignWrite("about:spaet");
         Application->ProcessMessages();
+        ::SendMessageA(form.Handle(), WM_ENDSESSION, TRUE, 0);
     });
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(watchOn);
