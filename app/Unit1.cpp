@@ -78,7 +78,6 @@ void TForm1::FormShow(TObject*) {
 }
 
 void TForm1::Button1Click(TObject*) {
-    // Gone only while the session ends.
     if (TextTrayIcon1) TextTrayIcon1->WithdrawMainWindow();
 }
 
