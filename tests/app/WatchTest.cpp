@@ -47,17 +47,11 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
     return condition();
 }
 
-class WatchedWindow : public testing::Test {
+class WatchedWindow : public StartwachtState {
 protected:
-    void SetUp() override {
-        EnsureKey(HKEY_CURRENT_USER, kMainKey);
-        SetStartPage("about:test");
-        ClearStartwachtFiles();
-    }
     void TearDown() override {
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
-        ClearStartwachtFiles();
-        SetStartPage("about:blank");
+        StartwachtState::TearDown();
     }
 
     // Runs the program with the timer's interval at a minute and counted
