@@ -159,7 +159,7 @@ bool PumpUntil(Condition done) {
 TEST_F(TextFileTest, TheWriterReturnsAtOnceAndWritesOnlyTheNewestContent) {
     WriteFileBytes(path_, "old\r\n");
     TFileWriter writer;
-    writer.SetMinimumGap(3000);
+    writer.SetMinimumGap(600000);  // a rest that nothing waits for
     // A reader holds the file: the replacement has to wait for it, the
     // hand-over does not.
     FileHandle reader(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -187,7 +187,7 @@ TEST_F(TextFileTest, TheWriterReturnsAtOnceAndWritesOnlyTheNewestContent) {
 TEST_F(TextFileTest, TheWriterWritesWhatWaitsWhenItGoesAndTellsAFailureOnItsOwnersThread) {
     {
         TFileWriter writer;
-        writer.SetMinimumGap(3000);
+        writer.SetMinimumGap(600000);  // a rest that nothing waits for
         writer.Write(path_, "a\r\n");
         writer.Wait();
         writer.Write(path_, "b\r\n");
