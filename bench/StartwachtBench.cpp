@@ -66,6 +66,13 @@ struct Counts {
     unsigned long long bytesRead = 0, bytesWritten = 0;
     long invalidate = 0, redraw = 0, update = 0, sent = 0;
     long Registry() const { return regOpen + regQuery + regClose + regSet; }
+    Counts& operator+=(const Counts& o) {
+        regOpen += o.regOpen, regQuery += o.regQuery, regClose += o.regClose, regSet += o.regSet;
+        fileOpen += o.fileOpen, fileRead += o.fileRead, fileWrite += o.fileWrite;
+        bytesRead += o.bytesRead, bytesWritten += o.bytesWritten;
+        invalidate += o.invalidate, redraw += o.redraw, update += o.update, sent += o.sent;
+        return *this;
+    }
     long WindowUpdates() const { return invalidate + redraw + update; }
 };
 Counts counts;
@@ -626,19 +633,7 @@ int main(int argc, char** argv) {
                 f.HiResTimer1Timer(nullptr);
                 attemptMs += Since(t, std::chrono::steady_clock::now());
                 counting = false;
-                attemptCounts.regOpen += counts.regOpen;
-                attemptCounts.regQuery += counts.regQuery;
-                attemptCounts.regClose += counts.regClose;
-                attemptCounts.regSet += counts.regSet;
-                attemptCounts.fileOpen += counts.fileOpen;
-                attemptCounts.fileRead += counts.fileRead;
-                attemptCounts.fileWrite += counts.fileWrite;
-                attemptCounts.bytesRead += counts.bytesRead;
-                attemptCounts.bytesWritten += counts.bytesWritten;
-                attemptCounts.invalidate += counts.invalidate;
-                attemptCounts.redraw += counts.redraw;
-                attemptCounts.update += counts.update;
-                attemptCounts.sent += counts.sent;
+                attemptCounts += counts;
             }
             f.HiResTimer1->SetEnabled(false);
             const std::string what = "Tick with an attempt (logged, " + std::to_string(lines) +

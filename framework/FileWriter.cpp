@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -32,16 +31,22 @@ struct FileJob {
 }  // namespace
 
 // Waits for content, writes it, rests, and posts each failure to the
-// writer's window. It never waits for the thread that owns the window.
+// writer's window. It never waits for the thread that owns the window. Its
+// events are made with it, so that its handles stay the same from the start.
 class TFileWriterThread : public TThread {
 public:
-    explicit TFileWriterThread(HWND window) : window_(window) {}
+    explicit TFileWriterThread(HWND window)
+        : window_(window),
+          changed_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+          idle_(::CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
+        if (!changed_ || !idle_) throw EOutOfResources("Ereignis kann nicht erzeugt werden");
+    }
     ~TFileWriterThread() override {
         {
             std::lock_guard hold(lock_);
             stopping_ = true;
         }
-        changed_.notify_all();
+        ::SetEvent(changed_.Get());
         EndThread();
         ::WaitForSingleObject(Handle(), INFINITE);
     }
@@ -54,15 +59,19 @@ public:
                 same->data = std::move(data);
             else
                 jobs_.push_back(FileJob{path, std::move(data)});
+            ::ResetEvent(idle_.Get());
         }
-        changed_.notify_all();
+        ::SetEvent(changed_.Get());
     }
 
     void Drain() {
-        std::unique_lock hold(lock_);
-        hurry_ = true;
-        changed_.notify_all();
-        done_.wait(hold, [&] { return jobs_.empty() && !busy_; });
+        {
+            std::lock_guard hold(lock_);
+            hurry_ = true;
+        }
+        ::SetEvent(changed_.Get());
+        ::WaitForSingleObject(idle_.Get(), INFINITE);
+        std::lock_guard hold(lock_);
         hurry_ = false;
     }
 
@@ -75,46 +84,57 @@ public:
 
 protected:
     void Execute() override {
-        std::unique_lock hold(lock_);
         for (;;) {
-            changed_.wait(hold, [&] { return stopping_ || !jobs_.empty(); });
-            if (jobs_.empty()) return;
-            // The rest after the last write; what waits meanwhile may still
-            // be replaced by newer content.
-            while (!stopping_ && !hurry_ && Clock::now() < restUntil_) changed_.wait_until(hold, restUntil_);
-            FileJob job = std::move(jobs_.front());
-            jobs_.erase(jobs_.begin());
-            busy_ = true;
-            hold.unlock();
-            const auto start = Clock::now();
-            std::string failure;
-            try {
-                WriteWholeFile(job.path, job.data);
-            } catch (const std::exception& e) {
-                failure = e.what();
-            } catch (...) {
-                failure = job.path;
+            ::WaitForSingleObject(changed_.Get(), INFINITE);
+            for (;;) {
+                std::unique_lock hold(lock_);
+                if (jobs_.empty()) {
+                    ::SetEvent(idle_.Get());
+                    if (stopping_) return;
+                    break;
+                }
+                // The rest after the last write; what waits meanwhile may
+                // still be replaced by newer content.
+                const auto now = Clock::now();
+                if (!stopping_ && !hurry_ && now < restUntil_) {
+                    const auto left = std::chrono::ceil<std::chrono::milliseconds>(restUntil_ - now);
+                    hold.unlock();
+                    ::WaitForSingleObject(changed_.Get(), static_cast<DWORD>(left.count()));
+                    continue;
+                }
+                const FileJob job = std::move(jobs_.front());
+                jobs_.erase(jobs_.begin());
+                hold.unlock();
+                const auto start = Clock::now();
+                std::string failure;
+                try {
+                    WriteWholeFile(job.path, job.data);
+                } catch (const std::exception& e) {
+                    failure = e.what();
+                } catch (...) {
+                    failure = job.path;
+                }
+                const auto end = Clock::now();
+                hold.lock();
+                restUntil_ =
+                    end + std::max<Clock::duration>(end - start, std::chrono::milliseconds(minimumGap.load()));
+                if (!failure.empty()) {
+                    failures_.push_back(std::move(failure));
+                    ::PostMessageA(window_, WM_FILEWRITEFAILED, 0, 0);
+                }
             }
-            const auto end = Clock::now();
-            hold.lock();
-            busy_ = false;
-            restUntil_ = end + std::max<Clock::duration>(end - start, std::chrono::milliseconds(minimumGap.load()));
-            if (!failure.empty()) {
-                failures_.push_back(std::move(failure));
-                ::PostMessageA(window_, WM_FILEWRITEFAILED, 0, 0);
-            }
-            done_.notify_all();
         }
     }
 
 private:
     const HWND window_;
     std::mutex lock_;
-    std::condition_variable changed_;
-    std::condition_variable done_;
+    // Signalled when content comes, to hurry or to stop.
+    KernelHandle changed_;
+    // Set while nothing waits and nothing is being written.
+    KernelHandle idle_;
     std::vector<FileJob> jobs_;
     std::vector<std::string> failures_;
-    bool busy_ = false;
     bool stopping_ = false;
     bool hurry_ = false;
     Clock::time_point restUntil_{};
