@@ -172,6 +172,12 @@ TEST_F(TextListBoxTest, AListFilledWholeIsDrawnWithItsLinesAndItsScrollBar) {
     EXPECT_TRUE(HorizontalBarShown());
     EXPECT_EQ(Extent(), Measure(wide));
     EXPECT_EQ(box->Items().Count(), 30);
+
+    // Filled with nothing: the clear inside the fill takes the range along.
+    box->Items().Assign({});
+    EXPECT_EQ(Extent(), 0);
+    EXPECT_EQ(box->WidestItemWidth(), 0);
+    EXPECT_FALSE(HorizontalBarShown());
 }
 
 TEST_F(TextListBoxTest, AnInsertedOrAddedLineIsMeasuredWhereItLanded) {
