@@ -9,6 +9,9 @@
 namespace sw {
 
 TForm1::TForm1(TComponent* owner) : TForm(owner), guard_(*this) {
+    // The cycle hands its log file to a writer thread: a slow disk never
+    // holds back the answer to the next change.
+    guard_.WriteLogInBackground();
     ReadForm1(*this);
     DoCreate();
 }
