@@ -365,6 +365,12 @@ private:
             demoLeft_ = 0;
             return;
         }
+        // What the demo wrote is known without reading it back: the guard's
+        // watch may have put the protected address back before this loop
+        // looks again, and the restoration must still be told.
+        last_ = StoredValue{true, REG_SZ, std::vector<BYTE>(data, data + size)};
+        lastForeign_ = true;
+        Say(L"Fremde Startseite eingetragen: " + Shown(last_));
         demoPending_ = true;
         demoWrittenAt_ = now;
         if (--demoLeft_ == 0) finalSaid_ = false;
