@@ -190,12 +190,16 @@ TEST(PlantedImage, TheProgramImportsOnlyProtectedLibrariesAndAsksForTheSystemDir
 // Each of the program's two steps alone keeps a planted library from
 // running: the restricted search that the program sets up first, for every
 // later load by name, and the late imports' own load from the system
-// directory. An ordinary load shows that the planted library would run.
+// directory. So also on a Windows without SetDefaultDllDirectories, whose
+// LoadLibraryEx ignores the search flags (XP): there the flag alone lets
+// the planted library run, and the program passes none. An ordinary load
+// shows that the planted library would run.
 TEST(PlantedLibraryLoad, TheRestrictedSearchAndTheLateImportsEachTakeTheSystemsLibrary) {
     const struct {
         const char* mode;
         bool plantedRuns;
-    } modes[] = {{"--restricted", false}, {"--late", false}, {"--plain", true}};
+    } modes[] = {{"--restricted", false},        {"--late", false},         {"--plain", true},
+                 {"--older --restricted", false}, {"--older --late", false}, {"--older --flags", true}};
     for (const auto& m : modes) {
         for (const char* library : {"version", "comctl32", "winmm", "wininet"}) {
             SCOPED_TRACE(std::string(m.mode) + " " + library);
