@@ -49,8 +49,10 @@ void LoadLibrariesFromSystemOnly() {
 
     // Older systems: the current folder leaves the search, and the program's
     // own libraries are loaded now by full path, their imports searched from
-    // the system directory. A later load by name finds them already loaded.
+    // the system directory; first those that the others load by name. A
+    // later load by name finds them already loaded.
     if (const auto setDirectory = KernelFunction<SetDllDirectoryProc>("SetDllDirectoryA")) setDirectory("");
+    loadAll(LibrariesLoadedByNameLater);
     loadAll(LateImportedLibraries);
     loadAll(LibrariesLoadedOnFirstUse);
 }

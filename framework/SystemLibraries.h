@@ -49,6 +49,13 @@ inline constexpr const char* LateImportedLibraries[] = {"user32.dll",   "gdi32.d
 // loads by name find them there.
 inline constexpr const char* LibrariesLoadedOnFirstUse[] = {"iphlpapi.dll", "dnsapi.dll", "nsi.dll"};
 
+// Libraries that the program's libraries load by name (comctl32 the theme
+// library, user32 the input method library). Where the search can't be
+// restricted, such a load looks in the program's folder first: there the
+// program loads them from the system directory first of all, before the
+// libraries that load them, which then find them loaded.
+inline constexpr const char* LibrariesLoadedByNameLater[] = {"imm32.dll", "uxtheme.dll"};
+
 }  // namespace sw
 
 // The first call of a late-imported function of the 32-bit build comes here

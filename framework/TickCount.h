@@ -29,11 +29,14 @@ public:
 
     uint64_t Now(Reader read) {
         uint64_t last = last_.load(std::memory_order_acquire);
+        uint32_t now = read();
         for (;;) {
-            const uint32_t now = read();
             const uint64_t next = last + static_cast<uint32_t>(now - static_cast<uint32_t>(last));
             if (last_.compare_exchange_weak(last, next, std::memory_order_acq_rel, std::memory_order_acquire))
                 return next;
+            // Another thread stored a count meanwhile (now in `last`), maybe
+            // of a later reading than `now`: read again.
+            now = read();
         }
     }
 

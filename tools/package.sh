@@ -109,6 +109,7 @@ echo "Das Installationsprogramm verlangt keine Administratorrechte."
 work="$out/check"
 rm -rf "$work"
 mkdir -p "$work"
+note=""
 if wine_runs_32bit; then
     arch=i686
     setup_checked=$setup
@@ -116,7 +117,8 @@ if wine_runs_32bit; then
     target=()
 else
     # A 64-bit installer of the 64-bit program, for this check only.
-    wine_no_32bit_note "das Installationsprogramm ist ein 32-Bit-Programm; geprüft wird stattdessen eine 64-Bit-Fassung desselben Skripts mit der 64-Bit-Fassung von Startwacht"
+    note=$(wine_no_32bit_note "das Installationsprogramm ist ein 32-Bit-Programm; geprüft wird stattdessen eine 64-Bit-Fassung desselben Skripts mit der 64-Bit-Fassung von Startwacht")
+    echo "$note"
     arch=x86_64
     stage_checked="$work/stage"
     mkdir -p "$stage_checked"
@@ -284,3 +286,4 @@ wait_until '[[ ! -e "$folder" ]] && (($(running) == 0))' || fail "die Deinstalla
 [[ -z $(reg_value "$run_key" Startwacht) ]] || fail "der Run-Wert ist nach der Deinstallation noch da"
 
 echo "Prüfung bestanden ($arch): Installation für den Benutzer, Start durch das Installationsprogramm, Autostart, Update über das laufende Programm, Deinstallation."
+[[ -z $note ]] || echo "$note"

@@ -9,9 +9,8 @@
 //                                         what a planted library waits for)
 //   LibraryLoadProbe [--older] --flags NAME LoadLibraryExA with the flag that
 //                                         asks for the system directory
-// --older plays a Windows whose kernel32 lacks SetDefaultDllDirectories and
-// whose LoadLibraryEx ignores the search flags (as XP does) through the
-// program's library calls.
+// --older plays a Windows without SetDefaultDllDirectories (OlderWindows.h)
+// through the program's library calls.
 // Exit code 0 when the library loaded, 1 otherwise. Whether the planted one
 // ran shows in its marker file. The probe itself imports only kernel32 (and
 // the C runtime), so nothing else is loaded before it acts.
@@ -19,29 +18,14 @@
 
 #include <cstring>
 
+#include "OlderWindows.h"
 #include "framework/SystemLibraries.h"
-
-namespace {
-
-FARPROC OlderKernelFunction(const char* name) {
-    if (std::strcmp(name, "SetDefaultDllDirectories") == 0) return nullptr;
-    return sw::SystemLibraryCalls().kernelFunction(name);
-}
-
-HMODULE OlderLoadLibraryEx(const char* name, DWORD flags) {
-    constexpr DWORD searchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
-                                  LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32 |
-                                  LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
-    return sw::SystemLibraryCalls().loadLibraryEx(name, flags & ~searchFlags);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     int first = 1;
     sw::TLibraryCalls calls = sw::SystemLibraryCalls();
     if (argc > 1 && std::strcmp(argv[1], "--older") == 0) {
-        calls = {&OlderKernelFunction, &OlderLoadLibraryEx};
+        calls = sw::test::OlderWindowsLibraryCalls();
         sw::SetLibraryCalls(calls);
         first = 2;
     }
