@@ -41,13 +41,20 @@ TEST(TickCount64, TheWidenedCountGoesOnAcrossTheWrapOfTheThirtyTwoBitCount) {
 
 // Threads that read the count at once never add an older reading to a newer
 // one: that would jump the count ahead by a whole wrap (49.7 days).
+// The fake count advances by one at each reading; the reader then lets the
+// other threads run for a while of varying length, so that they overtake it
+// and store later counts between a reading and its use.
 std::atomic<uint64_t> sharedTicks;
-uint32_t ReadAndAdvance() { return static_cast<uint32_t>(sharedTicks.fetch_add(1) + 1); }
+uint32_t ReadAndAdvance() {
+    const auto reading = static_cast<uint32_t>(sharedTicks.fetch_add(1) + 1);
+    for (uint32_t pause = reading % 4; pause > 0; --pause) std::this_thread::yield();
+    return reading;
+}
 
 TEST(TickCount64, ThreadsReadingAtOnceSeeACountThatOnlyMovesOnAndNeverJumps) {
     constexpr uint32_t start = 0xFFFFC000u;  // the wrap comes during the run
     constexpr int threads = 4;
-    constexpr int readings = 20000;
+    constexpr int readings = 5000;
     sharedTicks = start;
     TTickCount64 count;
     count.Now(&ReadAndAdvance);
