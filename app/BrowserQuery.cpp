@@ -1,23 +1,26 @@
 #include "BrowserQuery.h"
 
+#include <process.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "GuardTexts.h"
+#include "framework/Application.h"
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 
 namespace sw::guard {
 
 namespace {
-
-constexpr DWORD kRequestTimeout = 10000;
 
 DWORD activeInstance = 0;
 
@@ -173,7 +176,7 @@ bool StartServerProgram(const std::string& service) {
 // One query's conversation: opened in the constructor, closed in the destructor.
 class BrowserConversation {
 public:
-    BrowserConversation(DWORD instance, const std::string& service)
+    BrowserConversation(DWORD instance, const std::string& service, const TConversationObserver& observer)
         : instance_(instance), service_(instance, service), topic_(instance, WindowInfoTopic) {
         Connect();
         if (!conversation_ && StartServerProgram(service)) Connect();
@@ -181,7 +184,7 @@ public:
             CONVINFO info{};
             info.cb = sizeof info;
             ::DdeQueryConvInfo(conversation_, QID_SYNC, &info);
-            if (ConversationObserver()) ConversationObserver()(info);
+            if (observer) observer(info);
             ::DdeSetUserHandle(conversation_, QID_SYNC, reinterpret_cast<DWORD_PTR>(this));
         }
     }
@@ -194,14 +197,14 @@ public:
     BrowserConversation(const BrowserConversation&) = delete;
     BrowserConversation& operator=(const BrowserConversation&) = delete;
 
-    std::string Request(const char* itemName) const {
-        if (!conversation_) return {};
+    std::string Request(const char* itemName, DWORD timeout) const {
+        if (!conversation_ || timeout == 0) return {};
         std::vector<char> buffer;
         {
             DdeString item(instance_, itemName);
             if (!item.Get()) return {};
             HDDEDATA data = ::DdeClientTransaction(nullptr, 0, conversation_, item.Get(), CF_TEXT, XTYP_REQUEST,
-                                                   kRequestTimeout, nullptr);
+                                                   timeout, nullptr);
             if (!data) return {};
             DWORD size = 0;
             if (const BYTE* bytes = ::DdeAccessData(data, &size)) {
@@ -225,7 +228,7 @@ private:
         if (conversation_) return;
         // A connect that found no server must leave nothing behind. Wine's
         // DDE leaves the client window it made for the attempt, one per
-        // attempt, for as long as the process lives; a guard under a hostile
+        // attempt, for as long as the thread lives; a guard under a hostile
         // writer would pile them up by the thousand. Windows cleans up
         // itself, and then there is nothing new to remove.
         for (HWND window : ThreadDdeWindows())
@@ -237,6 +240,179 @@ private:
     DdeString topic_;
     HCONV conversation_ = nullptr;
 };
+
+// The DDE instance of the query's thread (an instance serves only the
+// thread that made it): a client only, which offers no service.
+class ClientInstance {
+public:
+    ClientInstance() {
+        if (::DdeInitializeA(&id_, DdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) id_ = 0;
+    }
+    ~ClientInstance() {
+        if (id_) ::DdeUninitialize(id_);
+    }
+    ClientInstance(const ClientInstance&) = delete;
+    ClientInstance& operator=(const ClientInstance&) = delete;
+    DWORD Id() const { return id_; }
+
+private:
+    DWORD id_ = 0;
+};
+
+// The whole query, connect and fallback command included, ends within this
+// time, whatever other programs do.
+constexpr DWORD kQueryTime = 10000;
+
+// What is left of a time limit that started at `started`.
+DWORD RemainingTime(DWORD started, DWORD limit = kQueryTime) {
+    const DWORD elapsed = ::GetTickCount() - started;
+    return elapsed < limit ? limit - elapsed : 0;
+}
+
+// One query, shared by its caller and the query's thread; whichever lets go
+// last frees it. The caller reads the reply only once `finished` is set.
+struct QueryJob {
+    std::string service;
+    TConversationObserver observer;
+    DWORD started = 0;
+    std::string reply;
+    std::atomic<bool> finished{false};
+    KernelHandle done{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+};
+
+// What the caller and the query's thread share: the next query and the
+// request to end. Shared too, so that a thread left waiting at the
+// program's end still finds it.
+struct QueryThreadState {
+    std::mutex lock;
+    std::shared_ptr<QueryJob> next;
+    bool quit = false;
+    KernelHandle wake{::CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+};
+
+unsigned __stdcall QueryThreadBody(void* parameter) {
+    std::shared_ptr<QueryThreadState> state;
+    {
+        const std::unique_ptr<std::shared_ptr<QueryThreadState>> handedOver(
+            static_cast<std::shared_ptr<QueryThreadState>*>(parameter));
+        state = std::move(*handedOver);
+    }
+    const ClientInstance instance;
+    const HANDLE wake = state->wake.Get();
+    for (;;) {
+        // The thread's DDE windows answer while it waits: another program's
+        // connect sends to every top-level window and waits for each.
+        if (::MsgWaitForMultipleObjects(1, &wake, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+            continue;
+        }
+        std::shared_ptr<QueryJob> job;
+        {
+            const std::lock_guard hold(state->lock);
+            if (state->quit) break;
+            job = std::move(state->next);
+        }
+        if (!job) continue;
+        try {
+            if (instance.Id()) {
+                const BrowserConversation conversation(instance.Id(), job->service, job->observer);
+                job->reply = conversation.Request(WindowInfoItem, RemainingTime(job->started));
+            }
+        } catch (...) {
+            // Out of memory on the query's thread: the same as no reply.
+            job->reply.clear();
+        }
+        job->finished = true;
+        ::SetEvent(job->done.Get());
+    }
+    return 0;
+}
+
+// Waits for the object until the time limit is up or, for a query, the
+// program is asked to end. Meanwhile this thread handles the messages that
+// other threads send to it: the query's connect sends one to every
+// top-level window, this thread's too, and the end of the session is asked
+// that way. Input and posted messages wait until the cycle is done.
+bool WaitServingSentMessages(HANDLE object, DWORD started, DWORD limit, bool query) {
+    for (;;) {
+        if (query && Application && Application->Terminated()) break;
+        const DWORD remaining = RemainingTime(started, limit);
+        if (remaining == 0) break;
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &object, FALSE, remaining, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) break;
+        MSG message;
+        ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return ::WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+}
+
+// The query's thread: made with the program's DDE instance, it keeps a DDE
+// instance of its own and sleeps between queries, costing nothing while no
+// attempt comes. It ends with the program's instance; while a query cut
+// short still holds it (DDE's connect waits on every top-level window, also
+// on one whose thread handles no messages), it is not waited for: the
+// process ends next.
+class TQueryThread {
+public:
+    TQueryThread() {
+        auto handOver = std::make_unique<std::shared_ptr<QueryThreadState>>(state_);
+        const uintptr_t thread = ::_beginthreadex(nullptr, 0, QueryThreadBody, handOver.get(), 0, nullptr);
+        if (thread == 0) return;
+        handOver.release();  // the thread owns it now
+        thread_.Attach(reinterpret_cast<HANDLE>(thread));
+    }
+    ~TQueryThread() {
+        {
+            const std::lock_guard hold(state_->lock);
+            state_->quit = true;
+        }
+        ::SetEvent(state_->wake.Get());
+        if (Busy() || !thread_) return;
+        WaitServingSentMessages(thread_.Get(), ::GetTickCount(), kEndWait, false);
+    }
+    TQueryThread(const TQueryThread&) = delete;
+    TQueryThread& operator=(const TQueryThread&) = delete;
+
+    // A query cut short still holds the thread.
+    bool Busy() const { return cutShort_ && !cutShort_->finished; }
+
+    // The reply, or nothing when the thread is busy, the query's time ran
+    // out or the program is asked to end.
+    std::string Query(const std::string& service) {
+        if (!thread_ || Busy()) return {};
+        cutShort_.reset();
+        auto job = std::make_shared<QueryJob>();
+        if (!job->done) return {};
+        job->service = service;
+        job->observer = ConversationObserver();
+        job->started = ::GetTickCount();
+        {
+            const std::lock_guard hold(state_->lock);
+            state_->next = job;
+        }
+        ::SetEvent(state_->wake.Get());
+        if (WaitServingSentMessages(job->done.Get(), job->started, kQueryTime, true) && job->finished)
+            return job->reply;
+        // Cut short: the same as no reply.
+        cutShort_ = std::move(job);
+        return {};
+    }
+
+private:
+    // How long the program's end waits for the idle thread to end.
+    static constexpr DWORD kEndWait = 5000;
+
+    std::shared_ptr<QueryThreadState> state_ = std::make_shared<QueryThreadState>();
+    KernelHandle thread_;
+    std::shared_ptr<QueryJob> cutShort_;
+};
+
+std::unique_ptr<TQueryThread>& QueryThread() {
+    static std::unique_ptr<TQueryThread> thread;
+    return thread;
+}
 
 std::string ModuleBaseName() {
     char path[MAX_PATH + 1] = {};
@@ -274,11 +450,19 @@ TDdeInstance::TDdeInstance() {
     serviceName_ = ModuleBaseName();
     service_ = ::DdeCreateStringHandleA(id_, serviceName_.c_str(), CP_WINANSI);
     if (service_) ::DdeNameService(id_, service_, nullptr, DNS_REGISTER);
+    QueryThread() = std::make_unique<TQueryThread>();
     activeInstance = id_;
 }
 
 TDdeInstance::~TDdeInstance() {
     if (activeInstance == id_) activeInstance = 0;
+    // While a query cut short still waits in DDE's connect, the program's
+    // end must not wait for it: a DDE call here could wait for the lock of
+    // the DDE layer that the connect may hold. The process ends next and
+    // takes the instance with it.
+    const bool waiting = QueryThread() && QueryThread()->Busy();
+    QueryThread().reset();
+    if (waiting) return;
     if (service_) {
         ::DdeNameService(id_, service_, nullptr, DNS_UNREGISTER);
         ::DdeFreeStringHandle(id_, service_);
@@ -305,9 +489,8 @@ bool IsOnline() {
 }
 
 std::string QueryBrowserWindow(const std::string& service) {
-    if (!activeInstance) return {};
-    BrowserConversation conversation(activeInstance, service);
-    return conversation.Request(WindowInfoItem);
+    if (!activeInstance || !QueryThread()) return {};
+    return QueryThread()->Query(service);
 }
 
 }  // namespace sw::guard

@@ -49,7 +49,41 @@ void TGuard::SaveSettings() {
 
 void TGuard::SaveLog() {
     if (logUnread_) TakeInUnreadLog();
+    // Content of an earlier cycle still waiting must not land after this.
+    if (logWriter_) logWriter_->Wait();
     view_.Log().SaveToFile(LogPath());
+}
+
+// The writer rests at least this long between two writes: a flood of
+// attempts rewrites the log a few times a second, not at every cycle.
+constexpr uint32_t kLogWriteGapMs = 100;
+
+void TGuard::WriteLogInBackground() {
+    if (logWriter_) return;
+    logWriter_ = std::make_unique<TFileWriter>();
+    logWriter_->SetMinimumGap(kLogWriteGapMs);
+    logWriter_->OnFailure = [this](const std::string&) { LogWriteFailedLater(); };
+}
+
+void TGuard::SaveLogOfAttempt() {
+    if (!logWriter_) {
+        SaveLog();
+        return;
+    }
+    if (logUnread_) TakeInUnreadLog();
+    logWriter_->Write(LogPath(), view_.Log().ToText());
+}
+
+void TGuard::LogWriteFailedLater() {
+    // One message at a time: the writes of the cycles that run while it is
+    // open may fail alike.
+    if (tellingLogFailure_) return;
+    tellingLogFailure_ = true;
+    struct Told {
+        bool& telling;
+        ~Told() { telling = false; }
+    } told{tellingLogFailure_};
+    view_.ShowMessage(LogWriteFailed);
 }
 
 void TGuard::TakeInUnreadLog() {
@@ -302,7 +336,7 @@ void TGuard::TickBody() {
     if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(RejectedUrl)));
 
     try {
-        SaveLog();
+        SaveLogOfAttempt();
     } catch (const Exception&) {
         view_.ShowMessage(LogWriteFailed);
     }

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "framework/FileWriter.h"
 #include "framework/Strings.h"
 
 namespace sw::guard {
@@ -60,6 +62,11 @@ public:
     // read first and its lines kept below this run's (EFOpenError while it
     // still can't be read, and then nothing is written).
     void SaveLog();
+    // From now on the cycle's log file write runs on a writer thread (the
+    // main window's guard): the cycle no longer waits for the disk, and a
+    // write that fails is told once it has failed. Every other write waits
+    // for the writer first. Off, the cycle writes the file itself.
+    void WriteLogInBackground();
 
     // Handler bodies.
     void LogSwitchChanged();     // CheckBox2Click
@@ -94,6 +101,9 @@ public:
 
 private:
     void TickBody();
+    // The cycle's log file write.
+    void SaveLogOfAttempt();
+    void LogWriteFailedLater();
     std::string SwitchesLine();
     void SettingChosen();
     void TakeInUnreadLog();
@@ -101,6 +111,9 @@ private:
     static std::string Shown(const std::string& address);
 
     IGuardView& view_;
+    std::unique_ptr<TFileWriter> logWriter_;
+    // The message of a failed background write is open.
+    bool tellingLogFailure_ = false;
     // The restoring write failed and the same attempt is still unresolved.
     bool writeFailing_ = false;
     // The start sequence runs: handlers are not the user's doing.

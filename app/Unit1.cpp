@@ -1,13 +1,17 @@
 #include "Unit1.h"
 
-#include "framework/Application.h"
+#include "Program.h"
 #include "StoredAddress.h"
+#include "framework/Application.h"
 #include "framework/Dialogs.h"
 #include "framework/SystemCodePage.h"
 
 namespace sw {
 
 TForm1::TForm1(TComponent* owner) : TForm(owner), guard_(*this) {
+    // The cycle hands its log file to a writer thread: a slow disk never
+    // holds back the answer to the next change.
+    guard_.WriteLogInBackground();
     ReadForm1(*this);
     DoCreate();
 }
@@ -77,7 +81,6 @@ void TForm1::FormShow(TObject*) {
 }
 
 void TForm1::Button1Click(TObject*) {
-    // Gone only while the session ends.
     if (TextTrayIcon1) TextTrayIcon1->WithdrawMainWindow();
 }
 
@@ -124,25 +127,92 @@ void TForm1::Info1Click(TObject* Sender) { TextTrayIcon1Click(Sender); }
 
 void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = AddressText(); }
 
+namespace {
+
+// The form's timer that ends the wait for the session's answer, and the
+// message that opens the window once another start asked for it.
+constexpr UINT_PTR kEndSessionTimer = 0x5357;
+constexpr UINT kOpenWindow = WM_APP + 0x53;
+
+}  // namespace
+
 void TForm1::WMQueryEndSession(TMessage& message) {
+    // A second question finds the guard held already and keeps the state
+    // that the first one found.
+    if (!sessionAsked_) {
+        timerWanted_ = HiResTimer1->Enabled();
+        watchWanted_ = RegistryWatch1->Enabled();
+        sessionAsked_ = true;
+    }
     try {
         RegistryWatch1->SetEnabled(false);
         HiResTimer1->SetEnabled(false);
     } catch (...) {
-        // The session ends whatever the timer says; the writes matter more.
+        // The session may end whatever the timer says; the writes matter more.
     }
     // The icon leaves the notification area before the files are written.
-    delete TextTrayIcon1;
-    TextTrayIcon1 = nullptr;
+    if (TextTrayIcon1) TextTrayIcon1->SetIconVisible(false);
     guard_.SaveAllQuietly();
+    ::SetTimer(Handle(), kEndSessionTimer, EndSessionWait, nullptr);
     message.Result = 1;
+}
+
+void TForm1::WMEndSession(TMessage& message) {
+    message.Result = 0;
+    if (!message.WParam) {
+        ResumeAfterEndOfSession();
+        return;
+    }
+    // An end that was never asked saves as the question does. The system
+    // need not end the process (a program closing this one to replace it
+    // doesn't): it ends itself, and nothing switches the guard on again.
+    if (!EndOfSessionAsked()) {
+        TMessage question{WM_QUERYENDSESSION, 0, message.LParam, 0};
+        WMQueryEndSession(question);
+    }
+    ::KillTimer(Handle(), kEndSessionTimer);
     Application->Terminate();
 }
 
+void TForm1::ResumeAfterEndOfSession() {
+    if (!sessionAsked_ || Application->Terminated()) return;
+    ::KillTimer(Handle(), kEndSessionTimer);
+    sessionAsked_ = false;
+    if (TextTrayIcon1) TextTrayIcon1->SetIconVisible(true);
+    RegistryWatch1->SetEnabled(watchWanted_);
+    // A change made meanwhile was seen by nobody: the guard looks at once,
+    // or, while a cycle still runs (a report open), once that cycle ends.
+    changeWaiting_ = true;
+    if (timerWanted_) SetGuardTimer(true);
+}
+
 void TForm1::WndProc(TMessage& message) {
-    if (message.Msg == WM_QUERYENDSESSION) {
-        WMQueryEndSession(message);
-        return;
+    switch (message.Msg) {
+        case WM_QUERYENDSESSION:
+            WMQueryEndSession(message);
+            return;
+        case WM_ENDSESSION:
+            WMEndSession(message);
+            return;
+        case WM_TIMER:
+            if (message.WParam != kEndSessionTimer) break;
+            ResumeAfterEndOfSession();
+            return;
+        case kOpenWindow:
+            TextTrayIcon1Click(this);
+            BringToForeground(Handle());
+            return;
+        default:
+            if (message.Msg != OpenRequestMessage() || message.Msg == 0) break;
+            // Posted: the window opens from the message loop, never inside
+            // a step of the start that happens to take sent messages.
+            if (!acceptOpenRequests_) {
+                message.Result = 0;
+                return;
+            }
+            ::PostMessageA(Handle(), kOpenWindow, 0, 0);
+            message.Result = OpenRequestAnswer;
+            return;
     }
     TForm::WndProc(message);
 }
@@ -172,6 +242,10 @@ TStrings& TForm1::Log() { return TextListBox1->Items(); }
 void TForm1::LogLinesRemoved() { TextListBox1->Update(); }
 
 void TForm1::SetGuardTimer(bool on) {
+    // While the end of the session is asked the guard stays off; the answer
+    // that the session goes on sets the state asked for meanwhile.
+    timerWanted_ = on;
+    if (sessionAsked_) return;
     HiResTimer1->SetEnabled(on);
     // A change that came meanwhile is handed over again and answered once
     // the running handler has returned.

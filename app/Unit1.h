@@ -77,8 +77,25 @@ public:
     void TextTrayIcon1Click(TObject* Sender);
     void Info1Click(TObject* Sender);
     void TextTrayIcon1MinimizeToTray(TObject* Sender);
-    // The end of the Windows session: saves without asking and ends.
+    // The end of the Windows session. The question (WM_QUERYENDSESSION)
+    // holds the guard (watch and timer off, the icon away), writes both
+    // files and answers yes; the program keeps running. The answer
+    // (WM_ENDSESSION): the session ends (TRUE, also a program's own request
+    // to close, ENDSESSION_CLOSEAPP) and the program ends itself; it goes on
+    // (FALSE) and the icon comes back and the guard goes on, looking at the
+    // start page at once. A question left without an answer for
+    // EndSessionWait milliseconds counts as one whose session went on.
     void WMQueryEndSession(TMessage& message);
+    void WMEndSession(TMessage& message);
+    UINT EndSessionWait = 60000;
+    // True between the question and its answer.
+    bool EndOfSessionAsked() const { return sessionAsked_; }
+
+    // Another start of the program in this session asks this one to open
+    // its window (OpenRequestMessage, Program.h); it is answered only once
+    // the program runs its message loop, and the window opens as a click on
+    // the icon opens it.
+    void AcceptOpenRequests() { acceptOpenRequests_ = true; }
 
     // The guard with the module's state (settings lines, protected address).
     guard::TGuard& Guard() { return guard_; }
@@ -103,9 +120,19 @@ protected:
     void CreateParams(TCreateParams& params) override;
 
 private:
+    void ResumeAfterEndOfSession();
+
     guard::TGuard guard_;
     // A change that came while the guard's timer was off.
     bool changeWaiting_ = false;
+    // The end of the session was asked and not yet answered: the guard's
+    // timer and watch stay off. timerWanted_ is the state that the guard's
+    // own steps gave the timer meanwhile, watchWanted_ the watch's state at
+    // the question.
+    bool sessionAsked_ = false;
+    bool timerWanted_ = false;
+    bool watchWanted_ = false;
+    bool acceptOpenRequests_ = false;
 };
 
 // What the window's link opens: the read-me that the package puts beside the

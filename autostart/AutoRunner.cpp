@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
-#include "framework/Exceptions.h"
+#include <algorithm>
+#include <exception>
+#include <vector>
+
 #include "framework/Registry.h"
+#include "framework/SystemCodePage.h"
 
 namespace sw {
 
@@ -17,28 +21,51 @@ HKEY Hive(TRegLocation location) {
     return location == TRegLocation::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-std::string ProgramPath() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length);
+// The program's path and the Run value go through the wide calls: the ANSI
+// ones put "?" for each character of a folder name that the code page lacks
+// (a Cyrillic user name on a German Windows), and the value would name no
+// file.
+std::u16string ProgramPath() {
+    std::vector<wchar_t> path(MAX_PATH + 1);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // A full buffer may hold a cut path (without its NUL on older systems).
+        if (length < path.size() || path.size() >= 32768)
+            return std::u16string(reinterpret_cast<const char16_t*>(path.data()), std::min<size_t>(length, path.size()));
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring WideName(const std::string& name) {
+    const std::u16string wide = SystemAnsiCodePage().Decode(name);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 // The value's text, or empty when it is missing, has no data or has another
-// type than a string.
-std::string ReadRunValue(TRegistry& registry, const std::string& name) {
-    try {
-        return registry.ReadString(name);
-    } catch (const ERegistryException&) {
-        return {};  // a value of another type is no registration
-    }
+// type than a string (no registration).
+std::u16string ReadRunValue(const TRegistry& registry, const std::string& name) {
+    if (!registry.CurrentKey()) return {};
+    return QueryWideStringValue(registry.CurrentKey(), WideName(name).c_str()).value_or(std::u16string());
+}
+
+void WriteRunValue(const TRegistry& registry, const std::string& name, const std::u16string& data) {
+    if (!registry.CurrentKey()) return;
+    // A refused write leaves the value as it was, unreported.
+    ::RegSetValueExW(registry.CurrentKey(), WideName(name).c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>((data.size() + 1) * 2));
+}
+
+template <typename Path>
+Path Quoted(const Path& programPath) {
+    using Char = typename Path::value_type;
+    if (programPath.find(Char(' ')) == Path::npos) return programPath;
+    return Char('"') + programPath + Char('"');
 }
 
 }  // namespace
 
-std::string RunValueData(const std::string& programPath) {
-    if (programPath.find(' ') == std::string::npos) return programPath;
-    return '"' + programPath + '"';
-}
+std::string RunValueData(const std::string& programPath) { return Quoted(programPath); }
+std::u16string RunValueData(const std::u16string& programPath) { return Quoted(programPath); }
 
 TAutoRunner::TAutoRunner(TComponent* owner) : TComponent(owner) {
     if (!IsRuntime()) SetAppName(kDesignName);
@@ -85,7 +112,7 @@ void TAutoRunner::ApplyAutoRun(TRegLocation location, const std::string& name) {
         registry.DeleteValue(name);
         registry.SetRootKey(Hive(location));
         registry.OpenKey(kRunKey);  // never created: without it the write fails
-        if (autoRun_) registry.WriteString(name, RunValueData(ProgramPath()));
+        if (autoRun_) WriteRunValue(registry, name, RunValueData(ProgramPath()));
     } catch (const std::exception&) {
         // Autostart is a convenience: a write that the user's rights or a
         // missing key prevent leaves everything as it is, unreported.
@@ -93,7 +120,7 @@ void TAutoRunner::ApplyAutoRun(TRegLocation location, const std::string& name) {
 }
 
 void TAutoRunner::ReadBack() {
-    std::string text;
+    std::u16string text;
     try {
         TRegistry registry(KEY_ALL_ACCESS);
         registry.SetRootKey(HKEY_CURRENT_USER);

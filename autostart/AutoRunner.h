@@ -22,6 +22,7 @@ enum class TRegLocation : uint8_t {
 // each shorter prefix of it that ends at a blank (C:\Program.exe for a
 // program under C:\Program Files).
 std::string RunValueData(const std::string& programPath);
+std::u16string RunValueData(const std::u16string& programPath);
 
 class TAutoRunner : public TComponent {
 public:

@@ -1,11 +1,16 @@
 // Startwacht's start and its guard tick, measured inside the program's own
 // run (the same start-up as Startwacht.exe):
 //   - the time from the process's creation to the main window and to the
-//     first guard tick;
+//     first guard tick (the guarded key's first opening once the window is
+//     made: from then on a change is answered), each start in a fresh
+//     process of its own, with logs of 0, 100 and 10,000 lines; and how long
+//     loading that log into the list of the (hidden) main window takes;
 //   - what one idle tick costs (the value matches): registry calls, file
 //     operations and bytes, window updates and sent messages, and its time;
 //   - the same for one tick that sees an attempt (logging on, reporting
-//     off, offline, so no browser is asked);
+//     off, offline, so no browser is asked), with 100 and with 10,000 lines
+//     in the log, and of that the list's insert and trim and the log file's
+//     write on their own;
 //   - single foreign writes at random moments, offline, answered through the
 //     registry watch and by the timer alone: write to restored value;
 //   - a hostile writer: another process rewrites the value 100 times a
@@ -14,6 +19,8 @@
 //     working set before and after are printed.
 //
 //   StartwachtBench.exe [hostile-seconds]      (default 30)
+//   StartwachtBench.exe --only start|ticks|hostile|single [hostile-seconds]
+//                                              (one part alone)
 // The calls are counted by redirecting this program's imports of the
 // Windows functions to counting wrappers. Settings, log and the registry
 // value are put back as they were. Figures only; nothing passes or fails.
@@ -33,7 +40,10 @@
 #include <thread>
 #include <vector>
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 
+#include "app/BrowserQuery.h"
 #include "app/Program.h"
 #include "app/StartPage.h"
 #include "app/Unit1.h"
@@ -56,6 +66,13 @@ struct Counts {
     unsigned long long bytesRead = 0, bytesWritten = 0;
     long invalidate = 0, redraw = 0, update = 0, sent = 0;
     long Registry() const { return regOpen + regQuery + regClose + regSet; }
+    Counts& operator+=(const Counts& o) {
+        regOpen += o.regOpen, regQuery += o.regQuery, regClose += o.regClose, regSet += o.regSet;
+        fileOpen += o.fileOpen, fileRead += o.fileRead, fileWrite += o.fileWrite;
+        bytesRead += o.bytesRead, bytesWritten += o.bytesWritten;
+        invalidate += o.invalidate, redraw += o.redraw, update += o.update, sent += o.sent;
+        return *this;
+    }
     long WindowUpdates() const { return invalidate + redraw + update; }
 };
 Counts counts;
@@ -65,6 +82,24 @@ bool counting = false;
 // the first tick's.
 bool awaitingFirstTick = false;
 std::chrono::steady_clock::time_point firstTick;
+
+// A trace of what the guard did around single writes: each foreign write
+// and its restoration, the start and end of each cycle (through the watch or
+// the timer), and each write-back; for the slow writes' causes.
+struct TraceEvent {
+    double at;  // ms since the trace began
+    char kind;  // W write, R restored, w/x watch cycle start/end, t/u timer cycle start/end, b write-back
+};
+std::mutex traceLock;
+std::vector<TraceEvent> trace;
+std::atomic<bool> tracing{false};
+std::chrono::steady_clock::time_point traceStart;
+void Trace(char kind) {
+    if (!tracing) return;
+    const double at = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - traceStart).count();
+    std::lock_guard<std::mutex> hold(traceLock);
+    trace.push_back({at, kind});
+}
 
 decltype(&::RegOpenKeyExA) realRegOpenKeyExA;
 decltype(&::RegQueryValueExA) realRegQueryValueExA;
@@ -95,6 +130,7 @@ LONG WINAPI CountRegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWO
 }
 LONG WINAPI CountRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
     if (counting) ++counts.regQuery;
+    Trace('r');
     return realRegQueryValueExW(key, name, reserved, type, data, size);
 }
 LONG WINAPI CountRegCloseKey(HKEY key) {
@@ -107,7 +143,9 @@ LONG WINAPI CountRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD typ
 }
 LONG WINAPI CountRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
     if (counting) ++counts.regSet;
-    return realRegSetValueExW(key, name, reserved, type, data, size);
+    const LONG result = realRegSetValueExW(key, name, reserved, type, data, size);
+    Trace('b');
+    return result;
 }
 HANDLE WINAPI CountCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
                                DWORD flags, HANDLE templateFile) {
@@ -333,6 +371,42 @@ int RunWriter(int seconds) {
     return 0;
 }
 
+// A log of `count` lines as the guard writes them, newest first.
+std::string LogOf(int count) {
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(count));
+    for (int i = count; i > 0; --i)
+        lines.push_back("09.12.2026 10:" + std::to_string(10 + i % 50) + ":00>>" +
+                        (i % 3 ? "Ein Offline-B\xF6sewicht" : "Ein unbekanntes Subjekt...") +
+                        " >>Startpage:http://www.example.com/start-" + std::to_string(i));
+    return JoinTextLines(lines);
+}
+
+// Runs this program again with the given arguments on the same output and
+// waits for it.
+void RunSelf(const std::string& arguments) {
+    char self[MAX_PATH + 1] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string line = "\"" + std::string(self) + "\" " + arguments;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    for (HANDLE h : {si.hStdInput, si.hStdOutput, si.hStdError})
+        if (h && h != INVALID_HANDLE_VALUE) ::SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    PROCESS_INFORMATION pi{};
+    std::fflush(stdout);
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("  could not start %s\n", arguments.c_str());
+        return;
+    }
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+}
+
 void PrintTick(const char* what, const Counts& c, int ticks, double ms) {
     const double n = ticks;
     std::printf("%s, per tick (%d ticks):\n", what, ticks);
@@ -345,11 +419,132 @@ void PrintTick(const char* what, const Counts& c, int ticks, double ms) {
     std::printf("  time               %.3f ms\n", ms / n);
 }
 
+// For each of the slowest writes: how long it stood, whether a cycle was
+// running when it came (and how much of that cycle was still to run), which
+// cycle answered it and how long after the write that cycle began, and when
+// the value was written back.
+void PrintSlowestWrites(const std::vector<TraceEvent>& events, size_t shown) {
+    struct Write {
+        double at, restored;
+    };
+    std::vector<Write> writes;
+    for (size_t i = 0; i < events.size(); ++i)
+        if (events[i].kind == 'W') {
+            double restored = -1;
+            for (size_t j = i + 1; j < events.size(); ++j)
+                if (events[j].kind == 'R') {
+                    restored = events[j].at;
+                    break;
+                }
+            if (restored >= 0) writes.push_back({events[i].at, restored});
+        }
+    std::sort(writes.begin(), writes.end(),
+              [](const Write& a, const Write& b) { return a.restored - a.at > b.restored - b.at; });
+    for (size_t n = 0; n < std::min(shown, writes.size()); ++n) {
+        const Write& w = writes[n];
+        // The cycle running at the write: the last start before it without
+        // an end before it.
+        std::string running = "none";
+        char open = 0;
+        double openedAt = 0;
+        for (const TraceEvent& e : events) {
+            if (e.at > w.at) break;
+            if (e.kind == 'w' || e.kind == 't') {
+                open = e.kind;
+                openedAt = e.at;
+            } else if (e.kind == 'x' || e.kind == 'u') {
+                open = 0;
+            }
+        }
+        if (open) {
+            double endsAt = -1;
+            for (const TraceEvent& e : events)
+                if (e.at > w.at && (e.kind == 'x' || e.kind == 'u')) {
+                    endsAt = e.at;
+                    break;
+                }
+            char text[128];
+            std::snprintf(text, sizeof text, "a %s cycle begun %.1f ms before, ending %.1f ms after", 
+                          open == 'w' ? "watch" : "timer", w.at - openedAt, endsAt - w.at);
+            running = text;
+        }
+        std::string answered = "?";
+        double writtenBack = -1, read = -1;
+        for (const TraceEvent& e : events) {
+            if (e.at <= w.at) continue;
+            if (e.kind == 'b' && writtenBack < 0) writtenBack = e.at - w.at;
+            if (e.kind == 'r' && read < 0 && answered != "?") read = e.at - w.at;
+            if ((e.kind == 'w' || e.kind == 't') && answered == "?") {
+                char text[96];
+                std::snprintf(text, sizeof text, "by a %s cycle begun %.1f ms after the write",
+                              e.kind == 'w' ? "watch" : "timer", e.at - w.at);
+                answered = text;
+            }
+            if (e.at > w.restored) break;
+        }
+        std::printf("    %.1f ms: cycle running at the write: %s; answered %s; value read after %.1f ms, "
+                    "written back after %.1f ms\n",
+                    w.restored - w.at, running.c_str(), answered.c_str(), read, writtenBack);
+        // The parts of the cycle that was running: the online check and the
+        // browser query.
+        if (open) {
+            double o = -1, q = -1, at = 0;
+            for (const TraceEvent& e : events) {
+                if (e.at < openedAt) continue;
+                if (e.kind == 'o' || e.kind == 'q') at = e.at;
+                if (e.kind == 'O' && o < 0) o = e.at - at;
+                if (e.kind == 'Q' && q < 0) q = e.at - at;
+                if (e.kind == 'x' || e.kind == 'u') break;
+            }
+            std::printf("      of the running cycle: online check %.1f ms, browser query %.1f ms\n", o, q);
+        }
+    }
+}
+
+// One start in this process, with the log that the parent put in place.
+int StartChild(std::chrono::steady_clock::time_point entered, double ageAtEntry, const std::string& logPath,
+               int lines) {
+    double windowReadyMs = 0;
+    int listed = 0;
+    RunStartwacht([&](TForm1& f) {
+        windowReadyMs = Since(entered, std::chrono::steady_clock::now());
+        listed = f.TextListBox1->Items().Count();
+        awaitingFirstTick = true;
+    });
+    const double firstTickMs = Since(entered, firstTick);
+    std::printf("  log of %5d lines: process creation to first guard tick %6.1f ms (to program entry %.1f, "
+                "entry to main window %.1f, to first tick %.1f); %d lines in the list\n",
+                lines, ageAtEntry + firstTickMs, ageAtEntry, windowReadyMs, firstTickMs, listed);
+    // The same log put into the list of the main window once more, as the
+    // start does it (the window hidden, as it is at start).
+    RunStartwacht([&](TForm1& f) {
+        f.RegistryWatch1->SetEnabled(false);
+        f.HiResTimer1->SetEnabled(false);
+        const auto read = std::chrono::steady_clock::now();
+        const auto text = ReadAll(logPath);
+        const std::vector<std::string> log = SplitTextLines(text.value_or(""));
+        const double readMs = Since(read, std::chrono::steady_clock::now());
+        f.TextListBox1->Items().Clear();
+        const auto fill = std::chrono::steady_clock::now();
+        f.TextListBox1->Items().Assign(log);
+        const double fillMs = Since(fill, std::chrono::steady_clock::now());
+        std::printf("  log of %5d lines into the list of the hidden main window: %.1f ms (reading and splitting "
+                    "the file %.1f ms; the list's window %s)\n",
+                    lines, fillMs, readMs, f.TextListBox1->HandleAllocated() ? "exists" : "is not made yet");
+        Application->Terminate();
+    });
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--writer") == 0) return RunWriter(std::atoi(argv[2]));
-    const int hostileSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const bool startChild = argc > 2 && std::strcmp(argv[1], "--start-child") == 0;
+    const char* only = argc > 2 && std::strcmp(argv[1], "--only") == 0 ? argv[2] : nullptr;
+    const auto part = [&](const char* name) { return !only || std::strcmp(only, name) == 0; };
+    const int secondsArgument = only ? 3 : 1;
+    const int hostileSeconds = argc > secondsArgument ? std::max(1, std::atoi(argv[secondsArgument])) : 30;
     const auto entered = std::chrono::steady_clock::now();
     const double ageAtEntry = ProcessAgeMs();
     if (!RedirectAll()) {
@@ -360,26 +555,28 @@ int main(int argc, char** argv) {
     ::GetSystemDirectoryA(directory, sizeof directory);
     const std::string settingsPath = std::string(directory) + "\\spurl.vxd";
     const std::string logPath = std::string(directory) + "\\tburl.vxd";
+    if (startChild) return StartChild(entered, ageAtEntry, logPath, std::atoi(argv[2]));
     const auto settings = ReadAll(settingsPath);
     const auto log = ReadAll(logPath);
     const auto startPage = ReadValue();
 
-    double windowReadyMs = 0;
-    // First run: the start as it is, until the first guard tick.
-    RunStartwacht([&](TForm1& f) {
-        windowReadyMs = Since(entered, std::chrono::steady_clock::now());
-        awaitingFirstTick = true;
-        (void)f;
-    });
-    const double firstTickMs = Since(entered, firstTick);
-    std::printf("Start (process creation to program entry: %.1f ms)\n", ageAtEntry);
-    std::printf("  entry to main window ready      %.1f ms\n", windowReadyMs);
-    std::printf("  entry to first guard tick       %.1f ms (the timer's first interval is 500 ms)\n", firstTickMs);
-    std::printf("  process creation to first tick  %.1f ms\n", ageAtEntry + firstTickMs);
+    // First: the start as it is, until the first guard tick, each in a
+    // fresh process; logging on, reporting off, maximum 10,000.
+    if (part("start")) std::printf("Start, each in a process of its own:\n");
+    for (const int lines : {0, 100, 10000}) {
+        if (!part("start")) break;
+        RestoreValue(StoredValue{REG_SZ, std::string("about:bench") + '\0'});
+        Restore(settingsPath, std::string("about:bench\r\n1010000\r\n"));
+        Restore(logPath, LogOf(lines));
+        RunSelf("--start-child " + std::to_string(lines));
+    }
+    Restore(settingsPath, settings);
+    Restore(logPath, log);
+    RestoreValue(startPage);
 
     // Second run: ticks called one after the other, with the guard's own
     // timer switched off in between.
-    RunStartwacht([&](TForm1& f) {
+    if (part("ticks")) RunStartwacht([&](TForm1& f) {
         f.HiResTimer1->SetEnabled(false);
         guard::TGuard& guard = f.Guard();
         guard.IsOnline = [] { return false; };
@@ -405,51 +602,77 @@ int main(int argc, char** argv) {
         std::printf("  of which the timer  %.3f ms (switched off and on)\n",
                     Since(switching, std::chrono::steady_clock::now()) / idleTicks);
 
-        // Attempts: logging on, reporting off, a log of 100 lines kept at 100.
+        // Attempts: logging on, reporting off, a log of 100 and of 10,000
+        // lines kept at that maximum, so that each attempt adds one line and
+        // trims one; the window hidden as it is in the notification area,
+        // and the 10,000 lines once more with the window open.
         f.CheckBox3->SetChecked(false);
         f.CheckBox2->SetChecked(true);
-        f.SpinEdit1->SetValue(100);
-        for (int i = 0; i < 100; ++i) f.TextListBox1->Items().Add("09.12.2026 10:00:00>>Ein Offline-Bösewicht >>Startpage:about:x");
         const std::string protectedUrl = guard.ProtectedUrl;
-        const int attempts = 50;
-        Counts attemptCounts;
-        double attemptMs = 0;
-        for (int i = 0; i < attempts; ++i) {
-            HKEY key = nullptr;
-            if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                const std::string foreign = "about:fremd" + std::to_string(i);
-                ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
-                                 static_cast<DWORD>(foreign.size() + 1));
-                ::RegCloseKey(key);
+        const auto attemptsWith = [&](int lines, bool shown) {
+            f.SpinEdit1->SetValue(lines);
+            if (shown) {
+                f.SetWindowState(wsNormal);
+                f.SetVisible(true);
             }
-            counts = Counts{};
-            counting = true;
-            const auto t = std::chrono::steady_clock::now();
-            f.HiResTimer1Timer(nullptr);
-            attemptMs += Since(t, std::chrono::steady_clock::now());
-            counting = false;
-            attemptCounts.regOpen += counts.regOpen;
-            attemptCounts.regQuery += counts.regQuery;
-            attemptCounts.regClose += counts.regClose;
-            attemptCounts.regSet += counts.regSet;
-            attemptCounts.fileOpen += counts.fileOpen;
-            attemptCounts.fileRead += counts.fileRead;
-            attemptCounts.fileWrite += counts.fileWrite;
-            attemptCounts.bytesRead += counts.bytesRead;
-            attemptCounts.bytesWritten += counts.bytesWritten;
-            attemptCounts.invalidate += counts.invalidate;
-            attemptCounts.redraw += counts.redraw;
-            attemptCounts.update += counts.update;
-            attemptCounts.sent += counts.sent;
+            f.TextListBox1->Items().Assign(SplitTextLines(LogOf(lines)));
+            const int attempts = 50;
+            Counts attemptCounts;
+            double attemptMs = 0;
+            for (int i = 0; i < attempts; ++i) {
+                HKEY key = nullptr;
+                if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                    const std::string foreign = "about:fremd" + std::to_string(i);
+                    ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(foreign.c_str()),
+                                     static_cast<DWORD>(foreign.size() + 1));
+                    ::RegCloseKey(key);
+                }
+                counts = Counts{};
+                counting = true;
+                const auto t = std::chrono::steady_clock::now();
+                f.HiResTimer1Timer(nullptr);
+                attemptMs += Since(t, std::chrono::steady_clock::now());
+                counting = false;
+                attemptCounts += counts;
+            }
+            f.HiResTimer1->SetEnabled(false);
+            const std::string what = "Tick with an attempt (logged, " + std::to_string(lines) +
+                                     "-line log, not reported, offline, window " + (shown ? "open" : "hidden") + ")";
+            PrintTick(what.c_str(), attemptCounts, attempts, attemptMs);
+            // Its parts on their own: the list's insert and trim, the log
+            // file's write.
+            const auto list = std::chrono::steady_clock::now();
+            for (int i = 0; i < attempts; ++i) {
+                f.TextListBox1->Items().Insert(0, "09.12.2026 11:00:00>>Ein Offline-B\xF6sewicht >>Startpage:about:x");
+                guard.TrimLog();
+            }
+            const double listMs = Since(list, std::chrono::steady_clock::now()) / attempts;
+            const auto file = std::chrono::steady_clock::now();
+            for (int i = 0; i < attempts; ++i) guard.SaveLog();
+            const double fileMs = Since(file, std::chrono::steady_clock::now()) / attempts;
+            std::printf("  of which list insert and trim %.3f ms, log file write %.3f ms\n", listMs, fileMs);
+            if (shown) f.SetVisible(false);
+        };
+        // The cycle's question to the browser, as the program asks it when
+        // the machine is online (no browser answers in a test prefix).
+        {
+            const auto online = std::chrono::steady_clock::now();
+            for (int i = 0; i < 5; ++i) guard::IsOnline();
+            const double onlineMs = Since(online, std::chrono::steady_clock::now()) / 5;
+            const auto query = std::chrono::steady_clock::now();
+            for (int i = 0; i < 5; ++i) guard::QueryBrowserWindow("IEXPLORE");
+            const double queryMs = Since(query, std::chrono::steady_clock::now()) / 5;
+            std::printf("Offender query: online check %.1f ms, browser query without a browser %.1f ms\n", onlineMs,
+                        queryMs);
         }
-        f.HiResTimer1->SetEnabled(false);
-        PrintTick("Tick with an attempt (logged, 100-line log, not reported, offline)", attemptCounts, attempts,
-                  attemptMs);
+        attemptsWith(100, false);
+        attemptsWith(10000, false);
+        attemptsWith(10000, true);
         guard.ProtectedUrl = protectedUrl;
         Application->Terminate();
     });
     // Third run: the guard on its own timer against a hostile writer.
-    RunStartwacht([&](TForm1& f) {
+    if (part("hostile")) RunStartwacht([&](TForm1& f) {
         f.CheckBox3->SetChecked(false);
         f.CheckBox2->SetChecked(true);
         f.SpinEdit1->SetValue(20);
@@ -501,15 +724,49 @@ int main(int argc, char** argv) {
             });
         }).detach();
     });
-    // Fourth and fifth run: single foreign writes at random moments, offline
-    // (no browser is asked, so the cycle's own work is what is measured),
-    // answered through the watch, and then by the timer alone.
-    for (const bool watch : {true, false}) {
+    // Fourth to sixth run: single foreign writes at random moments, answered
+    // through the watch as the program runs (online, the browser asked),
+    // then offline (no browser is asked, so the cycle's own work is what is
+    // measured) through the watch and by the timer alone.
+    struct SingleRun {
+        bool watch, online;
+    };
+    for (const SingleRun run : {SingleRun{true, true}, SingleRun{true, false}, SingleRun{false, false}}) {
+        if (!part("single")) break;
+        const bool watch = run.watch;
+        const bool online = run.online;
         RunStartwacht([&](TForm1& f) {
             f.CheckBox3->SetChecked(false);
-            f.Guard().IsOnline = [] { return false; };
+            f.CheckBox2->SetChecked(true);
+            if (!online) f.Guard().IsOnline = [] { return false; };
+            const auto isOnline = f.Guard().IsOnline;
+            f.Guard().IsOnline = [isOnline] {
+                Trace('o');
+                const bool result = isOnline();
+                Trace('O');
+                return result;
+            };
+            const auto query = f.Guard().QueryBrowser;
+            f.Guard().QueryBrowser = [query](const std::string& service) {
+                Trace('q');
+                std::string result = query(service);
+                Trace('Q');
+                return result;
+            };
             if (!watch) f.RegistryWatch1->SetEnabled(false);
-            std::thread([&f, watch] {
+            const auto watchChange = f.RegistryWatch1->OnChange;
+            f.RegistryWatch1->OnChange = [watchChange](TObject* sender) {
+                Trace('w');
+                watchChange(sender);
+                Trace('x');
+            };
+            const auto timerTick = f.HiResTimer1->OnTimer();
+            f.HiResTimer1->SetOnTimer([timerTick](TObject* sender) {
+                Trace('t');
+                timerTick(sender);
+                Trace('u');
+            });
+            std::thread([&f, watch, online] {
                 ::Sleep(2000);
                 std::string protectedUrl;
                 Synchronize([&] { protectedUrl = f.Guard().ProtectedUrl; });
@@ -517,9 +774,16 @@ int main(int argc, char** argv) {
                 ::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_ALL_ACCESS, &key);
                 std::vector<double> delays;
                 srand(4711);
+                {
+                    std::lock_guard<std::mutex> hold(traceLock);
+                    trace.clear();
+                }
+                traceStart = std::chrono::steady_clock::now();
+                tracing = true;
                 for (int i = 0; i < 100 && key; ++i) {
                     ::Sleep(50 + rand() % 250);
                     const std::string url = "about:einzeln-" + std::to_string(i);
+                    Trace('W');
                     ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
                                      static_cast<DWORD>(url.size() + 1));
                     const auto written = std::chrono::steady_clock::now();
@@ -533,17 +797,22 @@ int main(int argc, char** argv) {
                         if (Since(written, std::chrono::steady_clock::now()) > 5000) break;
                         ::Sleep(0);
                     }
+                    Trace('R');
                     delays.push_back(Since(written, std::chrono::steady_clock::now()));
                 }
+                tracing = false;
                 if (key) ::RegCloseKey(key);
                 std::sort(delays.begin(), delays.end());
                 const auto at = [&](size_t percent) {
                     return delays.empty() ? 0.0 : delays[std::min(delays.size() - 1, delays.size() * percent / 100)];
                 };
-                std::printf("Single writes, offline, answered by %s (%zu writes): median %.1f ms, p99 %.1f ms, "
+                std::printf("Single writes, %s, answered by %s (%zu writes): median %.1f ms, p99 %.1f ms, "
                             "worst %.1f ms\n",
-                            watch ? "the watch" : "the timer alone", delays.size(), at(50), at(99),
-                            delays.empty() ? 0.0 : delays.back());
+                            online ? "online" : "offline", watch ? "the watch" : "the timer alone", delays.size(),
+                            at(50), at(99), delays.empty() ? 0.0 : delays.back());
+                std::lock_guard<std::mutex> hold(traceLock);
+                std::printf("  the slowest:\n");
+                PrintSlowestWrites(trace, 5);
                 Synchronize([] { Application->Terminate(); });
             }).detach();
         });

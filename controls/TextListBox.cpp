@@ -44,21 +44,30 @@ int32_t TTextListBox::LineWidth(const std::string& line) {
 }
 
 void TTextListBox::ApplyHorizontalExtent() {
-    if (HandleAllocated())
-        ::SendMessageA(Handle(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestItemWidth_), 0);
+    if (HandleAllocated()) ListMessage(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestItemWidth_), 0);
+}
+
+void TTextListBox::Widen(int32_t width) {
+    if (width > widestItemWidth_) {
+        widestItemWidth_ = width;
+        widestCount_ = 1;
+    } else if (width == widestItemWidth_) {
+        ++widestCount_;
+    }
 }
 
 void TTextListBox::RecountWidestItem() {
     CanvasScope scope(canvas_, updating_);
     widestItemWidth_ = 0;
+    widestCount_ = 0;
     const int count = Items().Count();
-    for (int i = 0; i < count; ++i) widestItemWidth_ = std::max(widestItemWidth_, ItemTextWidth(i));
+    for (int i = 0; i < count; ++i) Widen(ItemTextWidth(i));
     recountPending_ = false;
     extentPending_ = false;
     ApplyHorizontalExtent();
 }
 
-void TTextListBox::ScrollToLeftEdge() { Perform(WM_HSCROLL, SB_LEFT, 0); }
+void TTextListBox::ScrollToLeftEdge() { ListMessage(WM_HSCROLL, SB_LEFT, 0); }
 
 void TTextListBox::WndProc(TMessage& message) {
     switch (message.Msg) {
@@ -78,7 +87,7 @@ void TTextListBox::WndProc(TMessage& message) {
             // without asking the list for it again.
             CanvasScope scope(canvas_, updating_);
             const auto* line = reinterpret_cast<const char*>(message.LParam);
-            widestItemWidth_ = std::max(widestItemWidth_, line ? LineWidth(line) : ItemTextWidth(index));
+            Widen(line ? LineWidth(line) : ItemTextWidth(index));
             if (updating_)
                 extentPending_ = true;
             else
@@ -93,7 +102,7 @@ void TTextListBox::WndProc(TMessage& message) {
                 return;
             }
             const auto index = static_cast<int>(message.WParam);
-            const int count = static_cast<int>(::SendMessageA(Handle(), LB_GETCOUNT, 0, 0));
+            const int count = Items().Count();
             if (index < 0 || index >= count) {
                 TCustomListBox::WndProc(message);
                 return;
@@ -109,17 +118,25 @@ void TTextListBox::WndProc(TMessage& message) {
             }
             ScrollToLeftEdge();
             TCustomListBox::WndProc(message);
-            if (updating_)
+            if (width == widestItemWidth_ && --widestCount_ > 0) {
+                // Another line as wide remains: a recount would find the
+                // same widest.
+                if (!updating_) ApplyHorizontalExtent();
+            } else if (updating_) {
                 recountPending_ = true;
-            else
+            } else {
                 RecountWidestItem();
+            }
             return;
         }
         case LB_RESETCONTENT:
             widestItemWidth_ = 0;
+            widestCount_ = 0;
             recountPending_ = false;
-            extentPending_ = false;
-            ApplyHorizontalExtent();
+            // Inside a bracket (a whole list put in anew) the list's range
+            // is set once, when the bracket closes.
+            extentPending_ = updating_;
+            if (!updating_) ApplyHorizontalExtent();
             ScrollToLeftEdge();
             TCustomListBox::WndProc(message);
             return;

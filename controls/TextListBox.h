@@ -36,8 +36,16 @@ private:
     // The width of a line's text plus one "x", with the list's font and tabs.
     int32_t LineWidth(const std::string& line);
 
+    // Takes a measured line in: the widest and how many lines are that wide.
+    void Widen(int32_t width);
+
     TControlCanvas canvas_;
     int32_t widestItemWidth_ = 0;
+    // How many lines are exactly as wide as the widest. While another one
+    // remains, deleting one of them leaves the recount's result as it is,
+    // so the lines are not measured again: in a log whose lines are all
+    // equally wide, each trim would measure the whole log otherwise.
+    int widestCount_ = 0;
     bool updating_ = false;
     // Inside an update bracket the recount after deleting the widest line
     // waits for the bracket's end.

@@ -1,5 +1,7 @@
 #include "ListBox.h"
 
+#include <utility>
+
 #include "Exceptions.h"
 
 namespace sw {
@@ -16,17 +18,16 @@ namespace {
 
 int TListBoxStrings::Count() const {
     if (!listBox_.HandleAllocated()) return listBox_.saved_.Count();
-    return static_cast<int>(::SendMessageA(listBox_.Handle(), LB_GETCOUNT, 0, 0));
+    return static_cast<int>(listBox_.ListMessage(LB_GETCOUNT, 0, 0));
 }
 
 std::string TListBoxStrings::Get(int index) const {
     if (!listBox_.HandleAllocated()) return listBox_.saved_.Get(index);
-    const HWND window = listBox_.Handle();
-    const LRESULT length = ::SendMessageA(window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    const LRESULT length = listBox_.ListMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == LB_ERR) IndexError(index);
     std::string text(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied = ::SendMessageA(window, LB_GETTEXT, static_cast<WPARAM>(index),
-                                          reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied =
+        listBox_.ListMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
     return text;
 }
@@ -37,15 +38,14 @@ void TListBoxStrings::Insert(int index, const std::string& text) {
         return;
     }
     if (index < 0 || index > Count()) IndexError(index);
-    const LRESULT result = ::SendMessageA(listBox_.Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
-                                          reinterpret_cast<LPARAM>(text.c_str()));
+    const LRESULT result =
+        listBox_.ListMessage(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
     if (result < 0) throw EOutOfResources("Zeile kann nicht eingefügt werden");
 }
 
 int TListBoxStrings::Add(const std::string& text) {
     if (!listBox_.HandleAllocated()) return listBox_.saved_.Add(text);
-    const LRESULT result =
-        ::SendMessageA(listBox_.Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const LRESULT result = listBox_.ListMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (result < 0) throw EOutOfResources("Zeile kann nicht eingefügt werden");
     return static_cast<int>(result);
 }
@@ -57,8 +57,7 @@ void TListBoxStrings::Delete(int index) {
     }
     // The list refuses an index outside it and says so; no count is asked
     // first (each message to a list on screen has its price under Wine).
-    if (index < 0 ||
-        ::SendMessageA(listBox_.Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
+    if (index < 0 || listBox_.ListMessage(LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
         IndexError(index);
 }
 
@@ -67,7 +66,7 @@ void TListBoxStrings::Clear() {
         listBox_.saved_.Clear();
         return;
     }
-    ::SendMessageA(listBox_.Handle(), LB_RESETCONTENT, 0, 0);
+    listBox_.ListMessage(LB_RESETCONTENT, 0, 0);
 }
 
 void TListBoxStrings::SetUpdateState(bool updating) { listBox_.ItemsUpdating(updating); }
@@ -101,6 +100,9 @@ void TCustomListBox::CreateParams(TCreateParams& params) {
 void TCustomListBox::CreatedWnd() {
     TWinControl::CreatedWnd();
     const HWND window = Handle();
+    // The window is of the system class and subclassed by this control
+    // alone, so the class's procedure is the one under the subclass.
+    listProc_ = reinterpret_cast<WNDPROC>(::GetClassLongPtrA(window, GCLP_WNDPROC));
     if (tabWidth_ != 0) {
         int stop = tabWidth_;
         ::SendMessageA(window, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
@@ -114,7 +116,31 @@ void TCustomListBox::CreatedWnd() {
 
 void TCustomListBox::DestroyWnd() {
     saved_.Assign(items_->ToVector());
+    listProc_ = nullptr;
     TWinControl::DestroyWnd();
+}
+
+LRESULT TCustomListBox::ListMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!listProc_) return ::SendMessageA(Handle(), message, wParam, lParam);
+    TMessage m{message, wParam, lParam, 0};
+    const TMessage* outer = std::exchange(inProcess_, &m);
+    struct Restore {
+        const TMessage*& current;
+        const TMessage* outer;
+        ~Restore() { current = outer; }
+    } restore{inProcess_, outer};
+    WndProc(m);
+    return m.Result;
+}
+
+void TCustomListBox::DefaultHandler(TMessage& message) {
+    // Only the message that ListMessage runs goes past the subclass chain;
+    // one sent meanwhile (a scroll, a notification) takes the usual way.
+    if (&message == inProcess_ && listProc_ && HandleAllocated()) {
+        message.Result = ::CallWindowProcA(listProc_, Handle(), message.Msg, message.WParam, message.LParam);
+        return;
+    }
+    TWinControl::DefaultHandler(message);
 }
 
 void TCustomListBox::ItemsUpdating(bool updating) {

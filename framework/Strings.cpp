@@ -34,6 +34,8 @@ std::vector<std::string> TStrings::ToVector() const {
     return lines;
 }
 
+std::string TStrings::ToText() const { return JoinTextLines(ToVector()); }
+
 void TStrings::Assign(const std::vector<std::string>& lines) {
     TStringsUpdate update(*this);
     Clear();
@@ -60,7 +62,7 @@ TStringsUpdate::~TStringsUpdate() {
 
 void TStrings::LoadFromFile(const std::string& path) { Assign(SplitTextLines(ReadWholeFile(path))); }
 
-void TStrings::SaveToFile(const std::string& path) const { WriteWholeFile(path, JoinTextLines(ToVector())); }
+void TStrings::SaveToFile(const std::string& path) const { WriteWholeFile(path, ToText()); }
 
 std::string TStringList::Get(int index) const {
     CheckIndex(index, Count());

@@ -21,6 +21,8 @@ public:
 
     std::string operator[](int index) const { return Get(index); }
     std::vector<std::string> ToVector() const;
+    // The lines as a text file holds them, each followed by CR LF.
+    std::string ToText() const;
     // Replaces the whole content: a clear followed by one add per line.
     virtual void Assign(const std::vector<std::string>& lines);
 

@@ -56,15 +56,36 @@ done
 pick() {  # pick <file> <grep pattern> <sed expression>
     grep -m1 -E "$2" "$results/$1" 2>/dev/null | sed -E "$3" || true
 }
+pick_after() {  # pick_after <file> <header pattern> <line pattern> <sed expression>
+    awk -v h="$2" -v l="$3" 'found && $0 ~ l { print; exit } $0 ~ h { found = 1 }' "$results/$1" 2>/dev/null |
+        sed -E "$4" || true
+}
+row_after() {  # row_after <label> <file suffix> <header pattern> <line pattern> <sed>
+    printf '%-44s %-26s %-26s\n' "$1" "$(pick_after "i686-$2" "$3" "$4" "$5")" "$(pick_after "x86_64-$2" "$3" "$4" "$5")"
+}
 row() {  # row <label> <file suffix> <pattern> <sed>
     printf '%-44s %-26s %-26s\n' "$1" "$(pick "i686-$2" "$3" "$4")" "$(pick "x86_64-$2" "$3" "$4")"
 }
 echo
 echo "== Side by side"
 printf '%-44s %-26s %-26s\n' "figure" "i686" "x86_64"
-row "restoration delay, median (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*median ([0-9.]+ ms).*/\1/'
-row "restoration delay, 99th percentile (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*p99 ([0-9.]+ ms).*/\1/'
-row "restoration delay, worst (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*worst ([0-9.]+ ms).*/\1/'
+row "start to first guard tick, log of 0 lines" StartwachtBench.txt 'log of +0 lines: process creation' 's/.*first guard tick +([0-9.]+ ms).*/\1/'
+row "start to first guard tick, log of 100 lines" StartwachtBench.txt 'log of +100 lines: process creation' 's/.*first guard tick +([0-9.]+ ms).*/\1/'
+row "start to first guard tick, 10,000 lines" StartwachtBench.txt 'log of 10000 lines: process creation' 's/.*first guard tick +([0-9.]+ ms).*/\1/'
+row "log of 10,000 lines into the hidden window" StartwachtBench.txt 'log of 10000 lines into the list' 's/.*window: ([0-9.]+ ms).*/\1/'
+row "list fill, 10,000 lines, list on screen" log_trim_bench.txt '10000 lines into a list on screen' 's/.*fill ([0-9.]+ ms).*/\1/'
+row "list fill, 10,000 lines, hidden window" log_trim_bench.txt '10000 lines into a list in a hidden' 's/.*fill ([0-9.]+ ms).*/\1/'
+row_after "attempt's cycle, 100-line log" StartwachtBench.txt '100-line log, not reported, offline, window hidden' '^  time' 's/.*time +//'
+row_after "attempt's cycle, 10,000-line log" StartwachtBench.txt '10000-line log, not reported, offline, window hidden' '^  time' 's/.*time +//'
+row_after "  of which list insert+trim, file write" StartwachtBench.txt '10000-line log, not reported, offline, window hidden' 'of which' 's/.*trim ([0-9.]+ ms), log file write ([0-9.]+ ms).*/\1, \2/'
+row "single writes in-process, online: median" StartwachtBench.txt '^Single writes, online, answered by the watch' 's/.*median ([0-9.]+ ms).*/\1/'
+row "single writes in-process, online: p99" StartwachtBench.txt '^Single writes, online, answered by the watch' 's/.*p99 ([0-9.]+ ms).*/\1/'
+row "single writes in-process, online: worst" StartwachtBench.txt '^Single writes, online, answered by the watch' 's/.*worst ([0-9.]+ ms).*/\1/'
+row "single writes in-process, offline: worst" StartwachtBench.txt '^Single writes, offline, answered by the watch' 's/.*worst ([0-9.]+ ms).*/\1/'
+row "offender query: online check, browser" StartwachtBench.txt '^Offender query' 's/.*online check ([0-9.]+ ms), browser query without a browser ([0-9.]+ ms).*/\1, \2/'
+row "single writes from outside: median (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*median ([0-9.]+ ms).*/\1/'
+row "single writes from outside: p99 (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*p99 ([0-9.]+ ms).*/\1/'
+row "single writes from outside: worst (watch)" ProgramBench.txt '^watch: restoration delay' 's/.*worst ([0-9.]+ ms).*/\1/'
 row "restoration delay, median (cycle only)" ProgramBench.txt '^periodic: restoration delay' 's/.*median ([0-9.]+ ms).*/\1/'
 row "restoration delay, worst (cycle only)" ProgramBench.txt '^periodic: restoration delay' 's/.*worst ([0-9.]+ ms).*/\1/'
 row "idle CPU and wake-ups per minute (watch)" ProgramBench.txt '^watch: idle:' 's/^watch: idle: ([0-9.]+ ms) CPU per idle minute.*, ([0-9]+) wake-ups.*/\1, \2/'
@@ -74,7 +95,6 @@ row "flood: CPU, disk (watch)" ProgramBench.txt '^watch: hostile writer: CPU' 's
 row "CPU time per tick called in a loop" StartwachtBench.txt 'CPU time' 's/.*CPU time +//'
 row "registry calls per idle tick" StartwachtBench.txt 'registry calls' 's/.*registry calls +//'
 row "file operations per idle tick" StartwachtBench.txt 'file operations' 's/.*file operations +([0-9.]+) opened.*/\1 opened/'
-row "start-up to the first tick" StartwachtBench.txt 'process creation to first tick' 's/.*first tick +//'
 row "Startwacht.exe size" ProgramBench.txt '^Startwacht.exe' 's/.*, ([0-9]+) bytes/\1 bytes/'
 row "hostile writer: log file equals list" StartwachtBench.txt 'log file equals' 's/.*equals the list: //'
 row "hostile writer: handles before -> after" StartwachtBench.txt '^  handles' 's/^  handles ([0-9]+ -> [0-9]+).*/\1/'

@@ -49,12 +49,15 @@ source "$root/tools/wine-session.sh"
 # Only what running needs; tests and benchmarks are built by tools/test.sh.
 programs=(--target Startwacht --target WineKeeper --target RunWatcher)
 if [[ -n $build_dir ]]; then
-    cmake --build "$build_dir" "${programs[@]}" >/dev/null
-    arch=$(wine_exe_arch "$build_dir/app/Startwacht.exe") || arch=unknown
+    if ! arch=$(wine_build_arch "$build_dir"); then
+        echo "$build_dir ist kein eingerichteter Build-Ordner von Startwacht." >&2
+        exit 1
+    fi
     if [[ $arch == i686 ]] && ! wine_runs_32bit; then
         echo "$build_dir enthält die 32-Bit-Fassung; dieser Rechner führt keine 32-Bit-Linux-Programme aus und kann sie nicht starten." >&2
         exit 1
     fi
+    cmake --build "$build_dir" "${programs[@]}" >/dev/null
 else
     arch=$(wine_arch)
     [[ $arch == i686 ]] ||

@@ -8,18 +8,20 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup-debian.sh"
-"$root/tools/build.sh" i686
+source "$root/tools/wine-session.sh"
+# The build this machine runs: i686, or x86_64 where no 32-bit program runs.
+arch=$(wine_arch)
+"$root/tools/build.sh" "$arch"
 
 # Always on a display of our own, so the picture does not depend on the
 # user's screen.
 unset DISPLAY
-source "$root/tools/wine-session.sh"
 trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
-wine_session_start "$root/build/screenshot-session" "$root/build/i686/tools/WineKeeper.exe" --throwaway
+wine_session_start "$root/build/screenshot-session" "$root/build/$arch/tools/WineKeeper.exe" --throwaway
 
 out="$root/build/screenshot-session/demo.log"
-setsid wine "$root/build/i686/tools/ControlsDemo.exe" 60 </dev/null >"$out" 2>&1 &
+setsid wine "$root/build/$arch/tools/ControlsDemo.exe" 60 </dev/null >"$out" 2>&1 &
 demo=$!
 for ((i = 0; i < 300; i++)); do
     grep -q '^ready' "$out" 2>/dev/null && break

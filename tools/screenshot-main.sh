@@ -16,22 +16,27 @@ if [[ "${1:-}" == "--dpi" ]]; then
     dpi=${2:?"--dpi braucht eine Zahl"}
 fi
 "$root/tools/setup-debian.sh"
-"$root/tools/build.sh" i686
+source "$root/tools/wine-session.sh"
+# The build this machine runs: the 64-bit one where no 32-bit program runs.
+arch=$(wine_arch)
+[[ $arch == i686 ]] || wine_no_32bit_note "die Bilder zeigen die 64-Bit-Fassung"
+"$root/tools/build.sh" --target Startwacht --target OpenMainWindow --target WineKeeper "$arch"
 
 # Always on a display of our own, so the picture does not depend on the
 # user's screen.
 unset DISPLAY
-source "$root/tools/wine-session.sh"
 trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
-wine_session_start "$root/build/screenshot-main-session" "$root/build/i686/tools/WineKeeper.exe" --throwaway
+wine_session_start "$root/build/screenshot-main-session" "$root/build/$arch/tools/WineKeeper.exe" --throwaway
 
 if [[ -n "$dpi" ]]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 fi
 
-sysdir="$WINEPREFIX/drive_c/windows/syswow64"
+# The system directory as the program sees it.
+sysdir="$WINEPREFIX/drive_c/windows/system32"
+[[ $arch == x86_64 ]] || sysdir="$WINEPREFIX/drive_c/windows/syswow64"
 wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' /d 'about:blank' /f >/dev/null 2>&1
 maximum=100
 [[ -z "$dpi" ]] || maximum=10000
@@ -46,7 +51,7 @@ docs="$root/docs"
 [[ -z "$dpi" ]] || docs="$shots/$dpi-dpi"
 mkdir -p "$shots" "$docs"
 out="$root/build/screenshot-main-session/startwacht.log"
-setsid wine "$root/build/i686/app/Startwacht.exe" </dev/null >"$out" 2>&1 &
+setsid wine "$root/build/$arch/app/Startwacht.exe" </dev/null >"$out" 2>&1 &
 program=$!
 trap 'kill "$program" 2>/dev/null || true; wine_session_stop' EXIT
 
@@ -75,8 +80,9 @@ convert "$shots/parked.png" -crop 96x20+928+748 +repage -filter point -resize 40
 xdotool mousemove "$icon_x" "$icon_y" sleep 0.3 click 3
 sleep 1
 # The pointer goes up onto the first item, as a user's would, which also
-# takes the icon's tip away.
-xdotool mousemove "$((icon_x - 40))" "$((icon_y - 46))"
+# takes the icon's tip away. The items grow with the resolution.
+scale=${dpi:-96}
+xdotool mousemove "$((icon_x - 40 * scale / 96))" "$((icon_y - 12 - 34 * scale / 96))"
 sleep 1
 import -display "$DISPLAY" -window root "$shots/menu.png"
 convert "$shots/menu.png" -crop 240x120+784+648 +repage "$docs/tray-menu.png"
@@ -85,13 +91,15 @@ sleep 0.5
 
 # A left click opens the window.
 xdotool mousemove "$icon_x" "$icon_y" sleep 0.3 click 1
-place=$(wine "$root/build/i686/tools/OpenMainWindow.exe" </dev/null 2>/dev/null | tr -d '\r' | grep '^window' || true)
+place=$(wine "$root/build/$arch/tools/OpenMainWindow.exe" </dev/null 2>/dev/null | tr -d '\r' | grep '^window' || true)
 if [[ -z "$place" ]]; then
     echo "Das Hauptfenster erschien nicht." >&2
     exit 1
 fi
 read -r _ left top width height <<<"$place"
-# Let the virtual desktop finish drawing the window.
+# The pointer leaves the icon, whose tip would cover a corner of a large
+# window; then the virtual desktop finishes drawing the window.
+xdotool mousemove 2 2
 sleep 2
 import -display "$DISPLAY" -window root "$shots/opened.png"
 convert "$shots/opened.png" -crop "${width}x${height}+${left}+${top}" +repage "$docs/main-window.png"

@@ -13,9 +13,10 @@ wine_session_log() { [[ -n "${WINE_SESSION_QUIET:-}" ]] || echo "$@" >&2; }
 # 32-bit Wine loader itself (installed with wine32): a kernel without 32-bit
 # support refuses to start it ("Exec format error"). STARTWACHT_NO_32BIT=1
 # answers "no" on any machine, so that path can be tried everywhere.
+# (WINE_SESSION_LOADER32 names another loader, for the probe's own test.)
 wine_runs_32bit() {
     [[ "${STARTWACHT_NO_32BIT:-}" != 1 ]] || return 1
-    /usr/lib/wine/wine --version >/dev/null 2>&1
+    "${WINE_SESSION_LOADER32:-/usr/lib/wine/wine}" --version >/dev/null 2>&1
 }
 
 # The build this machine runs: i686 where 32-bit programs run, else x86_64.
@@ -28,17 +29,10 @@ wine_no_32bit_note() {
     echo "i686: nicht ausgeführt — dieser Rechner führt keine 32-Bit-Linux-Programme aus${1:+ ($1)}"
 }
 
-# The architecture of a Windows program, from its PE header: i686 or x86_64.
-wine_exe_arch() {
-    local offset machine
-    offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
-    [[ -n $offset ]] || return 1
-    machine=$(od -An -t x2 -j $((offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
-    case $machine in
-        014c) echo i686 ;;
-        8664) echo x86_64 ;;
-        *) return 1 ;;
-    esac
+# The architecture of a build folder (i686 or x86_64), from the toolchain
+# its configuration names.
+wine_build_arch() {
+    sed -n 's%^CMAKE_TOOLCHAIN_FILE:[A-Z]*=.*/\(i686\|x86_64\)-w64-mingw32\.cmake$%\1%p' "$1/CMakeCache.txt" 2>/dev/null | grep .
 }
 
 # Where no 32-bit program runs, Debian's "wine" script still picks the 32-bit

@@ -214,6 +214,7 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), icon_(std::make_uni
         iconCycleTimer_ = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { IconCycleTick(); });
         clickDelayTimer_ = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickDelayElapsed(); });
         leaveWatchTimer_ = std::make_unique<TSimpleTimer>(20, [this](TObject*) { LeaveWatchTick(); });
+        addRetryTimer_ = std::make_unique<TSimpleTimer>(kAddRetryInterval, [this](TObject*) { AddRetryTick(); });
         pointerOutside_ = true;
 
         if (Application) {
@@ -249,6 +250,7 @@ TTrayIcon::~TTrayIcon() {
         iconCycleTimer_.reset();
         clickDelayTimer_.reset();
         leaveWatchTimer_.reset();
+        addRetryTimer_.reset();
         icon_->OnChange = nullptr;
         icon_.reset();
     } catch (...) {
@@ -386,19 +388,67 @@ void TTrayIcon::FillTrayRecord() {
 bool TTrayIcon::AddToTray() {
     if (!inPreviewChange_) iconVisible_ = true;
     FillTrayRecord();
-    return ShellNotify(NIM_ADD, trayRecord_) != FALSE;
+    const bool added = ShellNotify(NIM_ADD, trayRecord_) != FALSE;
+    AddAnswered(added);
+    return added;
 }
 
 bool TTrayIcon::RemoveFromTray() {
     if (!inPreviewChange_) iconVisible_ = false;
     FillTrayRecord();
+    inTray_ = false;
+    if (!iconVisible_) addRetryTimer_->Stop(true);
     return ShellNotify(NIM_DELETE, trayRecord_) != FALSE;
 }
 
 bool TTrayIcon::RefreshTrayEntry() {
     // Sent also while the icon is not in the tray; the shell then refuses it.
     FillTrayRecord();
-    return ShellNotify(NIM_MODIFY, trayRecord_) != FALSE;
+    if (ShellNotify(NIM_MODIFY, trayRecord_) != FALSE) {
+        inTray_ = true;
+        return true;
+    }
+    // The shell has lost the entry it held: Explorer was restarted and its
+    // "TaskbarCreated" never reached us. The icon goes in again.
+    if (inTray_ && iconVisible_) {
+        inTray_ = false;
+        return AddToTray();
+    }
+    return false;
+}
+
+void TTrayIcon::AddAnswered(bool added) {
+    if (added) {
+        inTray_ = true;
+        addRetryTimer_->Stop(true);  // nothing periodic while the icon is in place
+        return;
+    }
+    // A second add of a present icon is refused: nothing to try again.
+    if (inTray_ || !iconVisible_ || addRetryTimer_->Running()) return;
+    addRetryStart_ = ::GetTickCount();
+    addRetryTimer_->Start();
+}
+
+void TTrayIcon::AddRetryTick() {
+    if (inTray_ || !iconVisible_) {
+        addRetryTimer_->Stop(true);
+        return;
+    }
+    FillTrayRecord();
+    // A busy shell may have taken a refused add all the same: an entry that
+    // takes a change is there, and a second add would only be refused.
+    if (ShellNotify(NIM_MODIFY, trayRecord_) != FALSE || ShellNotify(NIM_ADD, trayRecord_) != FALSE) {
+        AddAnswered(true);
+        return;
+    }
+    if (::GetTickCount() - addRetryStart_ >= addRetrySpan_) addRetryTimer_->Stop(true);
+}
+
+bool TTrayIcon::AddRetryPending() const { return addRetryTimer_ && addRetryTimer_->Running(); }
+
+void TTrayIcon::SetAddRetryTiming(uint32_t interval, uint32_t span) {
+    addRetryTimer_->SetInterval(interval);
+    addRetrySpan_ = span;
 }
 
 void TTrayIcon::SetCallbackStyle(TCallbackStyle style) {

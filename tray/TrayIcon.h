@@ -137,10 +137,25 @@ public:
     // Whether an empty icon shows the stock icon while designing.
     virtual bool UsesDefaultDesignIcon() const { return true; }
     // Shell calls; each returns whether the shell accepted it. Nobody needs
-    // to act on a refusal: the state stays as it was.
+    // to act on a refusal: a refused add of an icon that should show is
+    // tried again by the icon itself (see AddRetryPending), and a refused
+    // change of an entry the shell held puts the icon in again.
     virtual bool AddToTray();
     virtual bool RemoveFromTray();
     virtual bool RefreshTrayEntry();
+
+    // While the icon should show and the shell has refused it (at logon the
+    // notification area may not exist yet, or be too busy to answer, and
+    // no "TaskbarCreated" need follow), the add is tried again every
+    // kAddRetryInterval ms until kAddRetrySpan ms after the first refusal;
+    // after that only the next "TaskbarCreated" puts it in (and a refusal
+    // then starts the retries anew). No timer runs while the icon is in the
+    // tray.
+    static constexpr uint32_t kAddRetryInterval = 2000;
+    static constexpr uint32_t kAddRetrySpan = 5 * 60 * 1000;
+    bool AddRetryPending() const;
+    // Shorter times for tests.
+    void SetAddRetryTiming(uint32_t interval, uint32_t span);
 
     TCallbackStyle CallbackStyle() const { return callbackStyle_; }
     void SetCallbackStyle(TCallbackStyle style);
@@ -188,6 +203,9 @@ private:
     void IconCycleTick();
     void ClickDelayElapsed();
     void LeaveWatchTick();
+    // After an add: the entry is in, or the retries begin.
+    void AddAnswered(bool added);
+    void AddRetryTick();
 
     // Minimise to tray.
     void ApplicationWindowHook(UINT message, WPARAM wParam, LPARAM lParam);
@@ -218,6 +236,12 @@ private:
     std::unique_ptr<TSimpleTimer> iconCycleTimer_;
     std::unique_ptr<TSimpleTimer> clickDelayTimer_;
     std::unique_ptr<TSimpleTimer> leaveWatchTimer_;
+    std::unique_ptr<TSimpleTimer> addRetryTimer_;
+    uint32_t addRetrySpan_ = kAddRetrySpan;
+    DWORD addRetryStart_ = 0;  // GetTickCount of the first refusal
+    // The shell holds the entry, as far as its answers tell: a successful
+    // add or change, and no delete or re-created taskbar since.
+    bool inTray_ = false;
     int lastPointerX_ = 0;
     int lastPointerY_ = 0;
     bool pointerOutside_ = true;

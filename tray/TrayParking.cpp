@@ -179,9 +179,12 @@ void TTrayIcon::ApplicationWindowHook(UINT message, WPARAM wParam, LPARAM lParam
         Application->MainForm()->SetVisible(true);
         if (gone()) return;
     }
-    // The shell has made its taskbar anew: the icon goes back in with its
-    // current image and tip.
-    if (TaskbarRestartMessage() != 0 && message == TaskbarRestartMessage() && iconVisible_) AddToTray();
+    // The shell has made its taskbar anew, without the entries of the old
+    // one: the icon goes back in with its current image and tip.
+    if (TaskbarRestartMessage() != 0 && message == TaskbarRestartMessage()) {
+        inTray_ = false;
+        if (iconVisible_) AddToTray();
+    }
 }
 
 }  // namespace sw

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 
 #include "app/BrowserQuery.h"
 #include "FakeBrowserProcess.h"
+#include "HungWindowProcess.h"
 #include "PlantedFiles.h"
 #include "support/ProcessCounts.h"
 #include "support/TestSupport.h"
 
 using namespace sw;
 using namespace sw::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -210,6 +214,55 @@ TEST_F(BrowserQuery, QueriesLeaveNoWindowsBehind) {
     const int before = ProcessWindowCount(::GetCurrentProcessId());
     for (int i = 0; i < 10; ++i) EXPECT_EQ(guard::QueryBrowserWindow("NoSuchBrowserAnywhere"), "");
     EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), before) << "queries that found no browser";
+}
+
+namespace {
+
+// Handles the messages that other threads send to this one (a query's
+// connect sends one to every top-level window, this test's DDE windows too)
+// while it waits for the condition.
+bool WaitServing(const std::function<bool()>& condition) {
+    return WaitFor([&] {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+        return condition();
+    }, 30s);
+}
+
+}  // namespace
+
+// DDE's connect waits on every top-level window, also on one whose thread
+// handles no messages. The query is cut short and gives nothing, as no reply
+// does; a query asked while the first one still waits gives nothing either,
+// and no thread is added for it. Once the window goes, the browser is heard
+// again, and nothing of the queries is left behind.
+TEST_F(BrowserQuery, AWindowThatAnswersNoMessagesCutsTheQueryShortUntilItGoes) {
+    FakeBrowserProcess browser("FAKEIE", "da");
+    ASSERT_TRUE(browser.Ready());
+    ASSERT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
+    const DWORD threads = ProcessThreadCount();
+    const DWORD handles = ProcessHandleCount();
+    const DWORD windows = ProcessWindowCount(::GetCurrentProcessId());
+
+    HungWindowProcess hung;
+    ASSERT_TRUE(hung.Ready());
+    {
+        // A query that waited for ever would end only when this ends the
+        // hung window.
+        const Watchdog watchdog(hung.Handle(), 90s);
+        const DWORD watching = ProcessThreadCount();
+        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "");
+        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "") << "asked while the first one still waits";
+        EXPECT_EQ(ProcessThreadCount(), watching);
+    }
+    ASSERT_TRUE(hung.Running()) << "the queries waited until the window went";
+
+    hung.End();
+    EXPECT_TRUE(WaitServing([] { return guard::QueryBrowserWindow("FAKEIE") == "da"; }));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
+    EXPECT_EQ(ProcessThreadCount(), threads);
+    EXPECT_EQ(ProcessHandleCount(), handles);
+    EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), windows);
 }
 
 TEST(DdeInitErrors, TextsFollowTheErrorCode) {

@@ -188,6 +188,46 @@ TEST_F(GuardTick, AnUnwritableLogFileShowsTheMessageAndTheTimerRunsOn) {
     EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true}));
 }
 
+TEST_F(GuardTick, InTheBackgroundTheCyclesLogReachesTheFileAndNoLaterWriteIsOverwrittenByIt) {
+    Start("about:blank", "10100");
+    guard.WriteLogInBackground();
+    SetStartPage("about:eins");
+    guard.Tick();
+    EXPECT_EQ(StartPageText(), "about:blank");
+    // The second cycle's content waits for the writer's rest after the
+    // first: the user's clear that follows must stay the last word.
+    SetStartPage("about:zwei");
+    guard.Tick();
+    guard.ClearLog();
+    EXPECT_EQ(ReadFileBytes(LogPath()), "");
+    ::Sleep(400);
+    EXPECT_EQ(ReadFileBytes(LogPath()), "") << "an older content landed after the clear";
+
+    SetStartPage("about:drei");
+    guard.Tick();
+    guard.SaveAllQuietly();
+    EXPECT_EQ(ReadFileBytes(LogPath()), Line(kOffline, "about:drei") + "\r\n");
+}
+
+TEST_F(GuardTick, InTheBackgroundAFailedLogWriteIsToldOnceItFailed) {
+    Start("about:blank", "10100");
+    guard.WriteLogInBackground();
+    WriteFileBytes(LogPath(), "");
+    ::SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    SetStartPage("about:test");
+    guard.Tick();
+    EXPECT_EQ(StartPageText(), "about:blank");
+    EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true}));
+    const DWORD until = ::GetTickCount() + 5000;
+    while (view.Messages.empty() && ::GetTickCount() < until) {
+        Application->ProcessMessages();
+        ::Sleep(5);
+    }
+    ::SetFileAttributesA(LogPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(view.Messages, std::vector<std::string>{"Ihr System verhindert Schreibzugriffe durch Startwacht!"});
+    EXPECT_EQ(ReadFileBytes(LogPath()), "");
+}
+
 TEST_F(GuardTick, LogTimeUsesTheUsersGermanFormats) {
     if (PRIMARYLANGID(::GetUserDefaultLangID()) != LANG_GERMAN) GTEST_SKIP() << "needs a German user locale";
     const std::string text = guard::LocalDateTimeText();

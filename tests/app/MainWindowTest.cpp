@@ -17,37 +17,127 @@
 
 using namespace sw;
 using namespace sw::test;
+using namespace std::chrono_literals;
 
 namespace {
 
-TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFiles) {
+// What the shell is asked to do with the icon, and whether the files were
+// there then.
+class ShellCalls {
+public:
+    ShellCalls() {
+        SetShellNotifyIcon([this](DWORD message, NOTIFYICONDATAA& record) {
+            const bool files = ReadFileBytes(SettingsPath()) || ReadFileBytes(LogPath());
+            const char* name = message == NIM_ADD ? "add" : message == NIM_DELETE ? "delete" : "other";
+            calls.push_back(std::string(name) + (files ? " with files" : " without files"));
+            return ShellNotifyIconDirect(message, record);
+        });
+    }
+    ~ShellCalls() { SetShellNotifyIcon(nullptr); }
+    ShellCalls(const ShellCalls&) = delete;
+    ShellCalls& operator=(const ShellCalls&) = delete;
+    std::vector<std::string> calls;
+};
+
+// The end of the session, asked and answered, or announced without a
+// question: the icon goes before the files are written, and the program
+// ends itself once the session ends.
+TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEndsWithTheAnswer) {
+    for (const bool asked : {true, false}) {
+        SCOPED_TRACE(asked ? "asked, then ended" : "ended unasked");
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        SetStartPage("about:test");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+        WriteFileBytes(LogPath(), "Zeile 1\r\n");
+        ShellCalls shell;
+        LRESULT answer = -1;
+        std::vector<std::string> calls;
+        const int exitCode = RunStartwacht([&](TForm1& form) {
+            shell.calls.clear();
+            ClearStartwachtFiles();
+            if (asked) {
+                answer = ::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, 0);
+                EXPECT_FALSE(form.HiResTimer1->Enabled());
+                EXPECT_FALSE(form.RegistryWatch1->Enabled());
+                EXPECT_FALSE(Application->Terminated()) << "the question alone ends nothing";
+            }
+            ::SendMessageA(form.Handle(), WM_ENDSESSION, TRUE, 0);
+            EXPECT_TRUE(Application->Terminated());
+            calls = shell.calls;
+        });
+        EXPECT_EQ(exitCode, 0);
+        if (asked) {
+            EXPECT_EQ(answer, 1);
+        }
+        EXPECT_EQ(calls, std::vector<std::string>{"delete without files"}) << "once, and before the writes";
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
+        EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
+    }
+    ClearStartwachtFiles();
+    SetStartPage("about:blank");
+}
+
+// The session goes on: the answer says so, or none comes in time. The icon
+// comes back and the guard goes on as before the first question, also when
+// the question came twice.
+TEST(MainWindow, WhenTheSessionGoesOnTheIconComesBackAndTheGuardGoesOn) {
     EnsureKey(HKEY_CURRENT_USER, kMainKey);
     SetStartPage("about:test");
     WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
-    WriteFileBytes(LogPath(), "Zeile 1\r\n");
-
-    // What the shell is asked to do, and whether the files were there then.
-    std::vector<std::string> calls;
-    SetShellNotifyIcon([&](DWORD message, NOTIFYICONDATAA& record) {
-        const bool files = ReadFileBytes(SettingsPath()) || ReadFileBytes(LogPath());
-        const char* name = message == NIM_ADD ? "add" : message == NIM_DELETE ? "delete" : "other";
-        calls.push_back(std::string(name) + (files ? " with files" : " without files"));
-        return ShellNotifyIconDirect(message, record);
-    });
-    LRESULT answer = -1;
+    const struct {
+        const char* name;
+        int questions;
+        bool answered;
+    } cases[] = {
+        {"cancelled", 1, true},
+        {"asked twice, then cancelled", 2, true},
+        {"left without an answer", 1, false},
+    };
+    ShellCalls shell;
     const int exitCode = RunStartwacht([&](TForm1& form) {
-        calls.clear();
-        ClearStartwachtFiles();
-        answer = ::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, 0);
-        EXPECT_EQ(form.TextTrayIcon1, nullptr);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            form.EndSessionWait = c.answered ? 60000 : 300;
+            for (int i = 0; i < c.questions; ++i)
+                EXPECT_EQ(::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+            EXPECT_TRUE(form.EndOfSessionAsked());
+            EXPECT_FALSE(form.TextTrayIcon1->IconVisible());
+            shell.calls.clear();
+            if (c.answered) ::SendMessageA(form.Handle(), WM_ENDSESSION, FALSE, 0);
+            EXPECT_TRUE(WaitFor([&] { return !form.EndOfSessionAsked(); }, 10s));
+            EXPECT_TRUE(form.TextTrayIcon1->IconVisible());
+            EXPECT_EQ(shell.calls, std::vector<std::string>{"add with files"});
+            EXPECT_TRUE(form.HiResTimer1->Enabled());
+            EXPECT_TRUE(form.RegistryWatch1->Enabled());
+            EXPECT_FALSE(Application->Terminated());
+        }
+        Application->Terminate();
     });
-    SetShellNotifyIcon(nullptr);
-
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(answer, 1);
-    EXPECT_EQ(calls, std::vector<std::string>{"delete without files"}) << "once, and before the writes";
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
-    EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
+    ClearStartwachtFiles();
+    SetStartPage("about:blank");
+}
+
+// A second start lets the running copy come to the front (Windows lets only
+// the program that the user just started do so, and it hands that on only
+// when it says so) and asks it to open its window.
+TEST(SecondStart, LetsTheRunningCopyComeToTheFrontAndOpenItsWindow) {
+    EnsureKey(HKEY_CURRENT_USER, kMainKey);
+    SetStartPage("about:test");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    {
+        Startwacht running;
+        ASSERT_TRUE(running.WaitUntilStarted());
+        std::vector<DWORD> allowed;
+        SetAllowSetForegroundWindowCall([&](DWORD processId) {
+            allowed.push_back(processId);
+            return TRUE;
+        });
+        EXPECT_TRUE(AskRunningCopyToOpen());
+        SetAllowSetForegroundWindowCall(nullptr);
+        EXPECT_EQ(allowed, std::vector<DWORD>{running.Id()});
+        EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(running.Form()) != 0; }, 30s));
+    }
     ClearStartwachtFiles();
     SetStartPage("about:blank");
 }

@@ -32,6 +32,13 @@ inline void ClearStartwachtFiles() {
     }
 }
 
+// A log file of numbered lines ("Zeile 1", "Zeile 2", ...).
+inline std::string LogFile(int lines) {
+    std::string file;
+    for (int i = 1; i <= lines; ++i) file += "Zeile " + std::to_string(i) + "\r\n";
+    return file;
+}
+
 inline std::string StartPage() {
     const auto value = ReadRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page");
     if (!value) return "<missing>";
@@ -49,6 +56,21 @@ inline void ForeignWrite(const std::string& url) {
     ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Start Page\" /d " + url + " /f");
     ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg add failed";
 }
+
+// Each test starts with the start page about:test and neither file, and
+// leaves about:blank and neither file behind.
+class StartwachtState : public testing::Test {
+protected:
+    void SetUp() override {
+        EnsureKey(HKEY_CURRENT_USER, kMainKey);
+        SetStartPage("about:test");
+        ClearStartwachtFiles();
+    }
+    void TearDown() override {
+        ClearStartwachtFiles();
+        SetStartPage("about:blank");
+    }
+};
 
 // A message to another process's window, with a deadline instead of a hang.
 inline LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -131,6 +153,7 @@ public:
     Startwacht& operator=(const Startwacht&) = delete;
 
     bool Started() const { return process_ != nullptr; }
+    DWORD Id() const { return id_; }
     std::optional<DWORD> ExitCode(std::chrono::milliseconds deadline) {
         if (::WaitForSingleObject(process_, static_cast<DWORD>(deadline.count())) != WAIT_OBJECT_0) return std::nullopt;
         DWORD code = 0;
@@ -139,20 +162,28 @@ public:
     }
     bool Running() const { return ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
 
-    // A top-level window of the program by class (and caption).
-    HWND TopLevel(const std::string& windowClass, const char* caption = nullptr) const {
+    // The top-level windows of the program by class (and caption), and the
+    // first of them.
+    std::vector<HWND> TopLevels(const std::string& windowClass, const char* caption = nullptr) const {
+        std::vector<HWND> found;
         for (HWND w = ::FindWindowExA(nullptr, nullptr, windowClass.c_str(), caption); w;
              w = ::FindWindowExA(nullptr, w, windowClass.c_str(), caption)) {
             DWORD owner = 0;
             ::GetWindowThreadProcessId(w, &owner);
-            if (owner == id_) return w;
+            if (owner == id_) found.push_back(w);
         }
-        return nullptr;
+        return found;
+    }
+    HWND TopLevel(const std::string& windowClass, const char* caption = nullptr) const {
+        const std::vector<HWND> found = TopLevels(windowClass, caption);
+        return found.empty() ? nullptr : found.front();
     }
     HWND Application() const { return TopLevel("TApplication"); }
     HWND Form() const { return TopLevel("TForm1"); }
     // The program's message window ("Startwacht", an OK button).
     HWND MessageBox() const { return TopLevel("#32770", "Startwacht"); }
+    // All of its message windows open at once.
+    std::vector<HWND> MessageBoxes() const { return TopLevels("#32770", "Startwacht"); }
 
     // Waits until the start sequence is done and the application minimised.
     bool WaitUntilStarted() {

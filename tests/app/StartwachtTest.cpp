@@ -58,12 +58,6 @@ std::string DateTimeText(std::time_t moment) {
 }
 
 
-std::string LogFile(int lines) {
-    std::string file;
-    for (int i = 1; i <= lines; ++i) file += "Zeile " + std::to_string(i) + "\r\n";
-    return file;
-}
-
 class StartwachtExe : public testing::Test {
 protected:
     void SetUp() override {
@@ -219,17 +213,27 @@ TEST_F(StartwachtExe, TheSpinEditKeepsTheMaximumInRangeAndTrimsTheLog) {
     EXPECT_EQ(program.LogLines(), 0);
 }
 
-TEST_F(StartwachtExe, TheEndOfTheSessionSavesBothFilesAnswersYesAndEnds) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
-    WriteFileBytes(LogPath(), LogFile(3));
-    Startwacht program;
-    ASSERT_TRUE(program.WaitUntilStarted());
-    ClearFiles();
+// The question writes both files and answers yes; the program ends only
+// when the answer says that the session ends: the system's end of the
+// session, or a program that closes this one to replace it (an installer)
+// and waits for it to end.
+TEST_F(StartwachtExe, TheEndOfTheSessionSavesAtTheQuestionAndEndsWithTheAnswer) {
+    constexpr LPARAM kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP
+    for (const LPARAM reason : {LPARAM{0}, kCloseApp}) {
+        SCOPED_TRACE(reason);
+        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+        WriteFileBytes(LogPath(), LogFile(3));
+        Startwacht program;
+        ASSERT_TRUE(program.WaitUntilStarted());
+        ClearFiles();
 
-    EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, 0), 1);
-    EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
-    EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(3));
+        EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, reason), 1);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
+        EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(3));
+        EXPECT_FALSE(program.ExitCode(1s)) << "the question alone ends nothing";
+        Send(program.Form(), WM_ENDSESSION, TRUE, reason);
+        EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
+    }
 }
 
 TEST_F(StartwachtExe, ARefusedWriteAtBeendenIsReportedAndTheProgramEndsAllTheSame) {
@@ -474,6 +478,7 @@ TEST_F(StartwachtExe, AHostileWriterIsOutlastedAndTheLogKeepsTheNewestAttempts) 
 
     // The file written at the end holds the same lines.
     EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, 0), 1);
+    Send(program.Form(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
     EXPECT_EQ(ReadFileBytes(LogPath()), log);
 }

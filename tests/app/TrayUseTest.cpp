@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "StartwachtProcess.h"
+#include "TrayPicture.h"
 #include "framework/Handles.h"
 #include "support/TestSupport.h"
 
@@ -78,32 +79,6 @@ RECT WindowRect(HWND window) {
 }
 
 POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
-// The taskbar of Wine's desktop (the "shell" desktop of the test session).
-HWND Taskbar() { return ::FindWindowA("Shell_TrayWnd", nullptr); }
-
-// The program's icon in the taskbar's notification area: the blue square
-// with the yellow "IE". Its centre, when the taskbar shows it.
-std::optional<POINT> FindTrayIcon() {
-    const RECT bar = WindowRect(Taskbar());
-    const int width = bar.right - bar.left;
-    const std::vector<COLORREF> pixels = ScreenPixels(bar);
-    RECT blue{width, bar.bottom - bar.top, -1, -1};
-    int yellow = 0;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        const int x = static_cast<int>(i) % width;
-        const int y = static_cast<int>(i) / width;
-        if (pixels[i] == RGB(0, 0, 255)) {
-            blue = RECT{std::min<LONG>(blue.left, x), std::min<LONG>(blue.top, y), std::max<LONG>(blue.right, x),
-                        std::max<LONG>(blue.bottom, y)};
-        } else if (pixels[i] == RGB(255, 255, 0)) {
-            ++yellow;
-        }
-    }
-    // A 16 x 16 square less its one-pixel frame, with the letters on it.
-    if (blue.right - blue.left < 10 || blue.bottom - blue.top < 10 || yellow < 10) return std::nullopt;
-    return POINT{bar.left + (blue.left + blue.right) / 2, bar.top + (blue.top + blue.bottom) / 2};
-}
 
 BOOL CALLBACK CountButton(HWND child, LPARAM count) {
     char name[32] = {};

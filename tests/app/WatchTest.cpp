@@ -47,17 +47,11 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::millisecond
     return condition();
 }
 
-class WatchedWindow : public testing::Test {
+class WatchedWindow : public StartwachtState {
 protected:
-    void SetUp() override {
-        EnsureKey(HKEY_CURRENT_USER, kMainKey);
-        SetStartPage("about:test");
-        ClearStartwachtFiles();
-    }
     void TearDown() override {
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
-        ClearStartwachtFiles();
-        SetStartPage("about:blank");
+        StartwachtState::TearDown();
     }
 
     // Runs the program with the timer's interval at a minute and counted
@@ -258,6 +252,7 @@ TEST_F(WatchedWindow, AtTheEndOfTheSessionTheWatchStopsBeforeTheFilesAreWritten)
         ClearStartwachtFiles();
         ForeignWrite("about:spaet");
         Application->ProcessMessages();
+        ::SendMessageA(form.Handle(), WM_ENDSESSION, TRUE, 0);
     });
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(watchOn);

@@ -4,6 +4,7 @@
 #include "ControlFixture.h"
 #include "controls/ControlRules.h"
 #include "controls/TextListBox.h"
+#include "framework/Application.h"
 
 using namespace sw;
 using namespace sw::test;
@@ -111,6 +112,72 @@ TEST_F(TextListBoxTest, DeletingTheWidestLineRecountsAndScrollsLeftANarrowerOneC
         else
             EXPECT_EQ(ScrollPosition(), scrolledTo) << "deleting a narrower line keeps the scroll position";
     }
+}
+
+TEST_F(TextListBoxTest, EquallyWideLinesDeletedOneAfterTheOtherShrinkTheExtentWithTheLastOfThem) {
+    // As the log's trim does: equally wide lines go from the bottom, and
+    // the range follows the lines that are left, with the bracket and
+    // without it.
+    const std::string other = std::string(60, 'W') + " die Liste als breiter";  // the same letters
+    ASSERT_EQ(Measure(other), Measure(wide)) << "the fixture needs two different, equally wide lines";
+    for (const bool bracket : {false, true}) {
+        SCOPED_TRACE(bracket ? "inside an update" : "line by line");
+        Fill({medium, wide, narrow, other, wide});
+        const auto remove = [&](int index) {
+            if (bracket) box->Items().BeginUpdate();
+            box->Items().Delete(index);
+            if (bracket) box->Items().EndUpdate();
+        };
+        remove(4);
+        EXPECT_EQ(Extent(), Measure(wide));
+        remove(3);
+        EXPECT_EQ(Extent(), Measure(wide));
+        ScrollToRight();
+        ASSERT_GT(ScrollPosition(), 0);
+        remove(1);
+        EXPECT_EQ(Extent(), Measure(medium)) << "the last of the widest lines went";
+        EXPECT_EQ(box->WidestItemWidth(), Measure(medium));
+        EXPECT_EQ(ScrollPosition(), 0);
+        // Lines added afterwards count anew.
+        box->Items().Add(wide);
+        box->Items().Add(other);
+        remove(3);
+        EXPECT_EQ(Extent(), Measure(wide));
+        remove(2);
+        EXPECT_EQ(Extent(), Measure(medium));
+    }
+}
+
+TEST_F(TextListBoxTest, AListFilledWholeIsDrawnWithItsLinesAndItsScrollBar) {
+    // Shown and painted empty first: whatever shows afterwards was drawn
+    // after the fill.
+    ::UpdateWindow(Window());
+    const auto textPixels = [&] {
+        RECT client{};
+        ::GetClientRect(Window(), &client);
+        ::MapWindowPoints(Window(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        int dark = 0;
+        for (const COLORREF pixel : ScreenPixels(client))
+            if (GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 3 * 96) ++dark;
+        return dark;
+    };
+    ASSERT_EQ(textPixels(), 0) << "the empty list shows no text";
+
+    std::vector<std::string> lines(30, medium);
+    lines[3] = wide;
+    box->Items().Assign(lines);
+    ::UpdateWindow(Window());
+    Application->ProcessMessages();
+    EXPECT_GT(textPixels(), 200) << "the lines are drawn once the fill is done";
+    EXPECT_TRUE(HorizontalBarShown());
+    EXPECT_EQ(Extent(), Measure(wide));
+    EXPECT_EQ(box->Items().Count(), 30);
+
+    // Filled with nothing: the clear inside the fill takes the range along.
+    box->Items().Assign({});
+    EXPECT_EQ(Extent(), 0);
+    EXPECT_EQ(box->WidestItemWidth(), 0);
+    EXPECT_FALSE(HorizontalBarShown());
 }
 
 TEST_F(TextListBoxTest, AnInsertedOrAddedLineIsMeasuredWhereItLanded) {

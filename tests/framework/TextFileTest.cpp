@@ -2,7 +2,9 @@
 
 #include <thread>
 
+#include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "framework/FileWriter.h"
 #include "framework/Handles.h"
 #include "framework/Strings.h"
 #include "framework/TextFile.h"
@@ -137,4 +139,74 @@ TEST_F(TextFileTest, ReadingAMissingFileOrADirectoryRaisesTheOpenError) {
     }
     EXPECT_THROW(ReadWholeFile(dir_), EFOpenError);
     EXPECT_FALSE(FileExists(dir_));
+}
+
+namespace {
+
+// Runs the thread's messages until `done` holds or five seconds passed.
+template <typename Condition>
+bool PumpUntil(Condition done) {
+    const DWORD until = ::GetTickCount() + 5000;
+    while (!done() && ::GetTickCount() < until) {
+        Application->ProcessMessages();
+        ::Sleep(5);
+    }
+    return done();
+}
+
+}  // namespace
+
+TEST_F(TextFileTest, TheWriterReturnsAtOnceAndWritesOnlyTheNewestContent) {
+    WriteFileBytes(path_, "old\r\n");
+    TFileWriter writer;
+    writer.SetMinimumGap(600000);  // a rest that nothing waits for
+    // A reader holds the file: the replacement has to wait for it, the
+    // hand-over does not.
+    FileHandle reader(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    writer.Write(path_, "first\r\n");
+    EXPECT_EQ(ReadFileBytes(path_), "old\r\n");
+    reader.Close();
+    writer.Wait();
+    EXPECT_EQ(ReadFileBytes(path_), "first\r\n");
+
+    // After a write the writer rests; what comes meanwhile waits, and only
+    // the newest of it is written. Wait does not wait for the rest.
+    writer.Write(path_, "second\r\n");
+    writer.Write(path_, "third\r\n");
+    EXPECT_EQ(ReadFileBytes(path_), "first\r\n");
+    writer.Wait();
+    EXPECT_EQ(ReadFileBytes(path_), "third\r\n");
+    EXPECT_EQ(FilesInDir(), 1) << "no temporary file may stay behind";
+
+    // Content still waiting when the writer goes is written.
+    writer.Write(path_, "last\r\n");
+}
+
+TEST_F(TextFileTest, TheWriterWritesWhatWaitsWhenItGoesAndTellsAFailureOnItsOwnersThread) {
+    {
+        TFileWriter writer;
+        writer.SetMinimumGap(600000);  // a rest that nothing waits for
+        writer.Write(path_, "a\r\n");
+        writer.Wait();
+        writer.Write(path_, "b\r\n");
+    }
+    EXPECT_EQ(ReadFileBytes(path_), "b\r\n");
+
+    ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_READONLY);
+    TFileWriter writer;
+    std::vector<std::string> told;
+    DWORD toldOn = 0;
+    writer.OnFailure = [&](const std::string& message) {
+        told.push_back(message);
+        toldOn = ::GetCurrentThreadId();
+    };
+    writer.Write(path_, "c\r\n");
+    writer.Wait();
+    EXPECT_TRUE(PumpUntil([&] { return !told.empty(); }));
+    ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(told, std::vector<std::string>{"Datei " + path_ + " kann nicht erstellt werden"});
+    EXPECT_EQ(toldOn, ::GetCurrentThreadId());
+    EXPECT_EQ(ReadFileBytes(path_), "b\r\n");
 }

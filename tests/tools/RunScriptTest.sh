@@ -21,7 +21,7 @@ source "$src/tools/wine-session.sh"
 # The program's system directory in the prefix: syswow64 for the 32-bit
 # build, system32 for the 64-bit one.
 sysdir="$prefix/drive_c/windows/system32"
-[[ $(wine_exe_arch "$build/app/Startwacht.exe") == x86_64 ]] || sysdir="$prefix/drive_c/windows/syswow64"
+[[ $(wine_build_arch "$build") == x86_64 ]] || sysdir="$prefix/drive_c/windows/syswow64"
 # The run goes into a process group of its own and takes SIGINT like a
 # foreground program in a terminal: a non-interactive shell would start it
 # with SIGINT ignored, and so would a test command that was itself started
@@ -116,6 +116,9 @@ out1="$work/run-sigint.out"
 start_demo "$out1"
 # What a newcomer needs to be told without a display.
 grep -q 'virtuellen Bildschirm' "$out1" || fail "kein Hinweis auf den virtuellen Bildschirm"
+# The files it names are the program's.
+grep -qxF "Einstellungen: $sysdir/spurl.vxd" "$out1" || fail "der Pfad der Einstellungen ist nicht der des Programms"
+grep -qxF "Logbuch:       $sysdir/tburl.vxd" "$out1" || fail "der Pfad des Logbuchs ist nicht der des Programms"
 (($(grep -c -F "$session/screen.png" "$out1") == 1)) || fail "der Pfad des Bildes steht nicht genau einmal da"
 # Like a usual Windows machine: the fallback command finds no browser.
 for pid in $(session_pids); do

@@ -18,19 +18,27 @@
 
 namespace sw::test {
 
-// Records every shell call of the tray icons and passes it on to the shell.
+// Records every shell call of the tray icons, with its time, and passes it
+// on to the shell. It can also play a shell that is not ready: refusedAdds
+// refuses the first adds without passing them on, refuseAll refuses every
+// add, and answerLate passes a refused add on all the same, as a busy shell
+// does whose answer comes after the caller has stopped waiting.
 class ShellWatch {
 public:
     struct Call {
         DWORD message;
         NOTIFYICONDATAA record;
         BOOL result;
+        DWORD tick;
     };
 
     ShellWatch() {
         SetShellNotifyIcon([this](DWORD message, NOTIFYICONDATAA& record) {
-            const BOOL result = ShellNotifyIconDirect(message, record);
-            calls.push_back({message, record, result});
+            const bool refused = message == NIM_ADD && (refuseAll || Count(NIM_ADD) < refusedAdds);
+            BOOL result = FALSE;
+            if (!refused || answerLate) result = ShellNotifyIconDirect(message, record);
+            if (refused) result = FALSE;
+            calls.push_back({message, record, result, ::GetTickCount()});
             return result;
         });
     }
@@ -48,8 +56,17 @@ public:
         for (const Call& c : calls) n += c.message == message;
         return n;
     }
+    std::vector<DWORD> AddTicks() const {
+        std::vector<DWORD> ticks;
+        for (const Call& c : calls)
+            if (c.message == NIM_ADD) ticks.push_back(c.tick);
+        return ticks;
+    }
 
     std::vector<Call> calls;
+    int refusedAdds = 0;
+    bool refuseAll = false;
+    bool answerLate = false;
 };
 
 // Records every foreground request of the tray icons and passes it on.
