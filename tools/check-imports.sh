@@ -10,13 +10,25 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tools/package/windows-xp-functions.txt"
-source "$root/tools/wine-session.sh"
 (($#)) || { echo "Aufruf: $0 PROGRAMM.exe..." >&2; exit 2; }
+
+# The architecture of a Windows program, from its PE header: i686 or x86_64.
+exe_arch() {
+    local offset machine
+    offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+    [[ -n $offset ]] || return 1
+    machine=$(od -An -t x2 -j $((offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+    case $machine in
+        014c) echo i686 ;;
+        8664) echo x86_64 ;;
+        *) return 1 ;;
+    esac
+}
 
 status=0
 for exe in "$@"; do
     [[ -f $exe ]] || { echo "$exe fehlt." >&2; status=1; continue; }
-    arch=$(wine_exe_arch "$exe") || { echo "$exe ist kein Windows-Programm für i686 oder x86_64." >&2; status=1; continue; }
+    arch=$(exe_arch "$exe") || { echo "$exe ist kein Windows-Programm für i686 oder x86_64." >&2; status=1; continue; }
     # "library function" per import, the library in lower case; an import by
     # ordinal has no name and shows as "<none>" (never in the list).
     imports=$("$arch-w64-mingw32-objdump" -p "$exe" | awk '
