@@ -8,23 +8,39 @@ namespace sw {
 
 namespace {
 
-template <typename Function>
-Function KernelFunction(HMODULE kernel, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
+FARPROC SystemKernelFunction(const char* name) {
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return kernel ? ::GetProcAddress(kernel, name) : nullptr;
 }
+
+HMODULE SystemLoadLibraryEx(const char* name, DWORD flags) { return ::LoadLibraryExA(name, nullptr, flags); }
+
+// Constant-initialised: the program's first step runs before any
+// constructor.
+constinit TLibraryCalls calls = {&SystemKernelFunction, &SystemLoadLibraryEx};
+
+template <typename Function>
+Function KernelFunction(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(calls.kernelFunction(name)));
+}
+
+// Whether LoadLibraryEx knows the LOAD_LIBRARY_SEARCH_* flags.
+bool SearchFlagsKnown() { return calls.kernelFunction("SetDefaultDllDirectories") != nullptr; }
 
 }  // namespace
 
+TLibraryCalls SystemLibraryCalls() { return {&SystemKernelFunction, &SystemLoadLibraryEx}; }
+
+void SetLibraryCalls(const TLibraryCalls& replacement) { calls = replacement; }
+
 void LoadLibrariesFromSystemOnly() {
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    if (!kernel) return;
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
     using SetDllDirectoryProc = BOOL(WINAPI*)(LPCSTR);
-    const auto setDefault = KernelFunction<SetDefaultDllDirectoriesProc>(kernel, "SetDefaultDllDirectories");
     // The libraries loaded here are kept for the life of the process.
     const auto loadAll = [](const auto& names) {
         for (const char* name : names) LoadSystemLibrary(name);
     };
+    const auto setDefault = KernelFunction<SetDefaultDllDirectoriesProc>("SetDefaultDllDirectories");
     if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         // Only now: what these import comes from the system directory too.
         loadAll(LibrariesLoadedOnFirstUse);
@@ -33,22 +49,23 @@ void LoadLibrariesFromSystemOnly() {
 
     // Older systems: the current folder leaves the search, and the program's
     // own libraries are loaded now by full path, their imports searched from
-    // the system directory. A later load by name finds them already loaded.
-    if (const auto setDirectory = KernelFunction<SetDllDirectoryProc>(kernel, "SetDllDirectoryA"))
-        setDirectory("");
+    // the system directory; first those that the others load by name. A
+    // later load by name finds them already loaded.
+    if (const auto setDirectory = KernelFunction<SetDllDirectoryProc>("SetDllDirectoryA")) setDirectory("");
+    loadAll(LibrariesLoadedByNameLater);
     loadAll(LateImportedLibraries);
     loadAll(LibrariesLoadedOnFirstUse);
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
-    if (HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
-    // A system that doesn't know the flag: by full path, its imports searched
-    // from the system directory.
+    if (SearchFlagsKnown()) return calls.loadLibraryEx(name, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // No search flag here: by full path, its imports searched from its own
+    // folder (the system directory) first.
     char folder[MAX_PATH] = {};
     const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
     const std::string path = std::string(folder) + "\\" + name;
-    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return calls.loadLibraryEx(path.c_str(), LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace sw

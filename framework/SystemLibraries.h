@@ -20,6 +20,23 @@ void LoadLibrariesFromSystemOnly();
 // imports); null when it isn't there.
 HMODULE LoadSystemLibrary(const char* name);
 
+// The system's calls through which the process finds and loads its
+// libraries. The search flags of LoadLibraryEx (LOAD_LIBRARY_SEARCH_*) came
+// with SetDefaultDllDirectories (Windows 8, and an update of Vista and 7):
+// where kernel32 lacks that function, no flag is passed at all, since XP
+// ignores them (and then searches the program's folder first) and Vista and
+// 7 refuse them. A test plays such a system through these calls.
+struct TLibraryCalls {
+    // A function of kernel32 by name; null where the system lacks it.
+    FARPROC (*kernelFunction)(const char* name);
+    // LoadLibraryExA without a file handle.
+    HMODULE (*loadLibraryEx)(const char* name, DWORD flags);
+};
+// The system's own calls.
+TLibraryCalls SystemLibraryCalls();
+// Replaces the calls in use; before the first load, on one thread.
+void SetLibraryCalls(const TLibraryCalls& calls);
+
 // The libraries the program imports late, by file name.
 inline constexpr const char* LateImportedLibraries[] = {"user32.dll",   "gdi32.dll",   "advapi32.dll",
                                                         "shell32.dll",  "comctl32.dll", "version.dll",
@@ -32,12 +49,16 @@ inline constexpr const char* LateImportedLibraries[] = {"user32.dll",   "gdi32.d
 // loads by name find them there.
 inline constexpr const char* LibrariesLoadedOnFirstUse[] = {"iphlpapi.dll", "dnsapi.dll", "nsi.dll"};
 
+// Libraries that the program's libraries load by name (comctl32 the theme
+// library, user32 the input method library). Where the search can't be
+// restricted, such a load looks in the program's folder first: there the
+// program loads them from the system directory first of all, before the
+// libraries that load them, which then find them loaded.
+inline constexpr const char* LibrariesLoadedByNameLater[] = {"imm32.dll", "uxtheme.dll"};
+
 }  // namespace sw
 
 // The first call of a late-imported function of the 32-bit build comes here
 // (from the stubs that the build makes): the function `name` of the system
 // library `library`, put into `slot` so that later calls go there at once.
 extern "C" void* LateImport(const char* library, void** slot, const char* name);
-
-namespace sw {
-}  // namespace sw

@@ -38,10 +38,10 @@ protected:
         SetStartPage("about:blank");
     }
 
-    // A copy of the program in a folder of its own.
-    static StartwachtCopy CopyInto(const ScopedFolder& folder) {
-        EXPECT_TRUE(::CopyFileA((ProgramDir() + "\\Startwacht.exe").c_str(), (folder / "Startwacht.exe").c_str(),
-                                FALSE));
+    // A copy of the program (or of another build of it) in a folder of its
+    // own, as Startwacht.exe.
+    static StartwachtCopy CopyInto(const ScopedFolder& folder, const char* program = "Startwacht.exe") {
+        EXPECT_TRUE(::CopyFileA((ProgramDir() + "\\" + program).c_str(), (folder / "Startwacht.exe").c_str(), FALSE));
         return {folder / "Startwacht.exe", folder.Path(), {}};
     }
 
@@ -61,32 +61,42 @@ protected:
         Send(program.Form(), WM_CLOSE);
         EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
     }
+
+    // Each library that the program, or a system library it loads, would
+    // take from the program's folder when the loader searches there first,
+    // planted in turn beside a copy of `build`.
+    static void NoPlantedLibraryRuns(const char* build) {
+        const char* libraries[] = {"version", "winmm", "wininet", "comctl32", "uxtheme", "imm32",
+                                   "mpr",     "shlwapi", "msacm32", "ole32",   "ws2_32",  "rpcrt4",
+                                   "nsi",     "iphlpapi", "dnsapi", "sechost", "combase", "shcore"};
+        for (const char* library : libraries) {
+            SCOPED_TRACE(library);
+            ScopedFolder folder(ProgramDir() + "\\planted-" + library);
+            StartwachtCopy copy = CopyInto(folder, build);
+            const std::string planted = folder / (std::string(library) + ".dll");
+            ASSERT_TRUE(
+                ::CopyFileA((ProgramDir() + "\\markers\\" + library + ".dll").c_str(), planted.c_str(), FALSE));
+            // Windows' search order for this library: the program's folder first.
+            ScopedWineNativeFirst nativeFirst("Startwacht.exe", library);
+            {
+                Startwacht program(copy);
+                GuardsAsUsual(program, std::string("about:fremd-") + library);
+                EXPECT_FALSE(ReadFileBytes(planted + ".ran")) << "the planted library ran";
+                Ends(program);
+            }
+            EXPECT_FALSE(ReadFileBytes(planted + ".ran")) << "the planted library ran";
+            ClearStartwachtFiles();
+            WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+        }
+    }
 };
 
-// Each library that the program, or a system library it loads, would take
-// from the program's folder when the loader searches there first.
-TEST_F(Planted, ALibraryBesideTheProgramNeverRuns) {
-    const char* libraries[] = {"version", "winmm", "wininet", "comctl32", "uxtheme", "imm32",
-                               "mpr",     "shlwapi", "msacm32", "ole32",   "ws2_32",  "rpcrt4",
-                               "nsi",     "iphlpapi", "dnsapi", "sechost", "combase", "shcore"};
-    for (const char* library : libraries) {
-        SCOPED_TRACE(library);
-        ScopedFolder folder(ProgramDir() + "\\planted-" + library);
-        StartwachtCopy copy = CopyInto(folder);
-        const std::string planted = folder / (std::string(library) + ".dll");
-        ASSERT_TRUE(::CopyFileA((ProgramDir() + "\\markers\\" + library + ".dll").c_str(), planted.c_str(), FALSE));
-        // Windows' search order for this library: the program's folder first.
-        ScopedWineNativeFirst nativeFirst("Startwacht.exe", library);
-        {
-            Startwacht program(copy);
-            GuardsAsUsual(program, std::string("about:fremd-") + library);
-            EXPECT_FALSE(ReadFileBytes(planted + ".ran")) << "the planted library ran";
-            Ends(program);
-        }
-        EXPECT_FALSE(ReadFileBytes(planted + ".ran")) << "the planted library ran";
-        ClearStartwachtFiles();
-        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
-    }
+TEST_F(Planted, ALibraryBesideTheProgramNeverRuns) { NoPlantedLibraryRuns("Startwacht.exe"); }
+
+// The same on a Windows without SetDefaultDllDirectories (XP; Vista and 7
+// without their update), which the program's build for the tests plays.
+TEST_F(Planted, ALibraryBesideTheProgramNeverRunsWhereTheSearchCantBeRestricted) {
+    NoPlantedLibraryRuns("StartwachtOnOlderWindows.exe");
 }
 
 // The fallback command's "IEXPLORE" is what the system's search path finds
@@ -190,12 +200,16 @@ TEST(PlantedImage, TheProgramImportsOnlyProtectedLibrariesAndAsksForTheSystemDir
 // Each of the program's two steps alone keeps a planted library from
 // running: the restricted search that the program sets up first, for every
 // later load by name, and the late imports' own load from the system
-// directory. An ordinary load shows that the planted library would run.
+// directory. So also on a Windows without SetDefaultDllDirectories, whose
+// LoadLibraryEx ignores the search flags (XP): there the flag alone lets
+// the planted library run, and the program passes none. An ordinary load
+// shows that the planted library would run.
 TEST(PlantedLibraryLoad, TheRestrictedSearchAndTheLateImportsEachTakeTheSystemsLibrary) {
     const struct {
         const char* mode;
         bool plantedRuns;
-    } modes[] = {{"--restricted", false}, {"--late", false}, {"--plain", true}};
+    } modes[] = {{"--restricted", false},        {"--late", false},         {"--plain", true},
+                 {"--older --restricted", false}, {"--older --late", false}, {"--older --flags", true}};
     for (const auto& m : modes) {
         for (const char* library : {"version", "comctl32", "winmm", "wininet"}) {
             SCOPED_TRACE(std::string(m.mode) + " " + library);
