@@ -12,9 +12,10 @@
 namespace sw::guard {
 
 // The program's DDE instance: set up at program start before any window,
-// released at program end, with the thread that runs the browser queries. While it lives, the executable's name (without
-// path and extension) is registered as a DDE service name. A failed set-up
-// raises EDdeError with the text that belongs to DdeGetLastError's code.
+// released at program end, with the thread that runs the browser queries.
+// While it lives, the executable's name (without path and extension) is
+// registered as a DDE service name. A failed set-up raises EDdeError with the
+// text that belongs to DdeGetLastError's code.
 class TDdeInstance {
 public:
     TDdeInstance();
