@@ -1,7 +1,8 @@
 // Points a PE image's load configuration directory at the section ".ldcfg",
 // which holds the program's IMAGE_LOAD_CONFIG_DIRECTORY (its first 32-bit
-// word is the structure's size). The linker of this toolchain does not set
-// that directory itself. A host program, run after the link:
+// word is the structure's size; the directory's size is that size in a
+// 64-bit image and 64 in a 32-bit one). The linker of this toolchain does not
+// set that directory itself. A host program, run after the link:
 //   SetLoadConfig <image.exe>
 // Exits with 1 and a message when the image has no such section.
 #include <cstdint>
@@ -13,6 +14,9 @@
 #include <vector>
 
 namespace {
+
+// The size of a 32-bit image's load configuration directory.
+constexpr uint32_t kLoadConfig32Size = 64;
 
 uint32_t Read32(const std::vector<unsigned char>& b, size_t at) {
     return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
@@ -57,7 +61,11 @@ int main(int argc, char** argv) {
             const uint32_t size = Read32(image, Read32(image, header + 20));
             if (size < 0x40 || size > Read32(image, header + 8)) return Fail(path, "implausible size in .ldcfg");
             Write32(image, directories + 8 * kLoadConfig, rva);
-            Write32(image, directories + 8 * kLoadConfig + 4, size);
+            // In a 32-bit image the directory's size is a version check, and
+            // Windows XP's loader wants exactly 64 there; later loaders read
+            // the structure's own size (its first word). The fields that the
+            // program sets lie within those 64 bytes.
+            Write32(image, directories + 8 * kLoadConfig + 4, magic == 0x20B ? size : kLoadConfig32Size);
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
             return out ? 0 : Fail(path, "can't write");

@@ -6,7 +6,10 @@
 #   tools/check-imports.sh PROGRAM.exe...
 # Reads each program with the MinGW-w64 objdump of its own architecture.
 # Prints each import that is not in the list and exits with 1 if there is
-# one; else prints one line per program and exits with 0.
+# one; else prints one line per program and exits with 0. A 32-bit program's
+# load configuration directory, where it has one, must also give the size
+# that Windows XP's loader expects there (64 bytes).
+
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tools/package/windows-xp-functions.txt"
@@ -46,6 +49,13 @@ for exe in "$@"; do
     allowed=$(awk -v arch="$arch" '!/^#/ && NF >= 2 && (NF == 2 || $3 == arch) { print tolower($1), $2 }' "$list")
     foreign=$(grep -vxF -f <(printf '%s\n' "$allowed") <<<"$imports" || true)
     count=$(wc -l <<<"$imports")
+    if [[ $arch == i686 ]]; then
+        load_config=$("$arch-w64-mingw32-objdump" -p "$exe" | awk '/^Entry a .*Load Configuration Directory/ { print $4 }')
+        if [[ -n $load_config && $load_config != 00000000 && $load_config != 00000040 ]]; then
+            echo "$exe ($arch): das Verzeichnis der Ladekonfiguration gibt 0x$load_config Bytes an; Windows XP erwartet dort 64 (0x40)." >&2
+            status=1
+        fi
+    fi
     if [[ -n $foreign ]]; then
         echo "$exe ($arch) importiert beim Start, was Windows XP SP3 nicht hat (oder was in $list fehlt):" >&2
         sed 's/^/  /' <<<"$foreign" >&2
