@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 namespace sw {
@@ -57,6 +58,20 @@ void LoadLibrariesFromSystemOnly() {
     loadAll(LibrariesLoadedOnFirstUse);
 }
 
+FARPROC SystemLibraryFunction(HMODULE module, const char* library, const char* name) {
+    if (const FARPROC function = ::GetProcAddress(module, name)) return function;
+    struct ByOrdinal {
+        const char* name;
+        WORD ordinal;
+    };
+    static constexpr ByOrdinal kSubclassFunctions[] = {
+        {"SetWindowSubclass", 410}, {"GetWindowSubclass", 411}, {"RemoveWindowSubclass", 412}, {"DefSubclassProc", 413}};
+    if (::lstrcmpiA(library, "comctl32.dll") != 0) return nullptr;
+    for (const ByOrdinal& function : kSubclassFunctions)
+        if (std::strcmp(function.name, name) == 0) return ::GetProcAddress(module, MAKEINTRESOURCEA(function.ordinal));
+    return nullptr;
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
     if (SearchFlagsKnown()) return calls.loadLibraryEx(name, LOAD_LIBRARY_SEARCH_SYSTEM32);
     // No search flag here: by full path, its imports searched from its own
@@ -72,7 +87,7 @@ HMODULE LoadSystemLibrary(const char* name) {
 
 extern "C" void* LateImport(const char* library, void** slot, const char* name) {
     const HMODULE module = sw::LoadSystemLibrary(library);
-    void* function = module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
+    void* function = module ? reinterpret_cast<void*>(sw::SystemLibraryFunction(module, library, name)) : nullptr;
     if (!function) {
         // Nothing sensible can follow a call into a function that isn't there.
         const std::string text = std::string("Startwacht: ") + name + " fehlt in " + library + ".";

@@ -20,6 +20,13 @@ void LoadLibrariesFromSystemOnly();
 // imports); null when it isn't there.
 HMODULE LoadSystemLibrary(const char* name);
 
+// A function of the system library `library`, loaded as `module`, by its
+// name. comctl32 before version 6 may export the window subclass functions
+// (SetWindowSubclass, GetWindowSubclass, RemoveWindowSubclass,
+// DefSubclassProc) by ordinal alone: where the name is not found, their
+// documented ordinals 410 to 413 are tried. Null when neither finds it.
+FARPROC SystemLibraryFunction(HMODULE module, const char* library, const char* name);
+
 // The system's calls through which the process finds and loads its
 // libraries. The search flags of LoadLibraryEx (LOAD_LIBRARY_SEARCH_*) came
 // with SetDefaultDllDirectories (Windows 8, and an update of Vista and 7):

@@ -16,6 +16,7 @@
 
 #include "PlantedFiles.h"
 #include "framework/Handles.h"
+#include "framework/SystemLibraries.h"
 #include "StartwachtProcess.h"
 #include "support/TestSupport.h"
 
@@ -234,4 +235,40 @@ TEST(PlantedLibraryLoad, TheRestrictedSearchAndTheLateImportsEachTakeTheSystemsL
             EXPECT_EQ(ReadFileBytes(planted + ".ran").has_value(), m.plantedRuns);
         }
     }
+}
+
+// The late imports take each function of a system library by its name; the
+// window subclass functions of a comctl32 before version 6 may be there by
+// ordinal alone, and are then found by their documented ordinals.
+TEST(SystemLibraryFunction, FindsTheSubclassFunctionsOfAnOlderComctl32ByTheirOrdinals) {
+    const HMODULE ordinalOnly = ::LoadLibraryA((ProgramDir() + "\\OrdinalOnly.dll").c_str());
+    ASSERT_NE(ordinalOnly, nullptr);
+    struct Case {
+        const char* library;
+        const char* name;
+        int ordinal;  // 0: nothing is to be found
+    };
+    const Case cases[] = {
+        {"comctl32.dll", "SetWindowSubclass", 410},    {"comctl32.dll", "GetWindowSubclass", 411},
+        {"comctl32.dll", "RemoveWindowSubclass", 412}, {"COMCTL32.DLL", "DefSubclassProc", 413},
+        {"comctl32.dll", "ImageList_Create", 0},       {"user32.dll", "DefSubclassProc", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.library) + " " + c.name);
+        const auto function = reinterpret_cast<int (*)()>(
+            reinterpret_cast<void*>(sw::SystemLibraryFunction(ordinalOnly, c.library, c.name)));
+        if (c.ordinal == 0) {
+            EXPECT_EQ(function, nullptr);
+        } else {
+            ASSERT_NE(function, nullptr);
+            EXPECT_EQ(function(), c.ordinal);
+        }
+    }
+    ::FreeLibrary(ordinalOnly);
+
+    // Where the name is there, the name is taken.
+    const HMODULE comctl = sw::LoadSystemLibrary("comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    EXPECT_EQ(sw::SystemLibraryFunction(comctl, "comctl32.dll", "DefSubclassProc"),
+              ::GetProcAddress(comctl, "DefSubclassProc"));
 }
