@@ -14,6 +14,9 @@
 #   from: text that occurs exactly once in that file
 #   to: its replacement (empty removes it)
 #   tests: i686\.GuardTick
+#   build: i686     (optional) checked in a 32-bit build of the program
+#                   alone, on any machine; only tests that run no Windows
+#                   program (the import check) can be named then
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pattern=${1:-}
@@ -70,7 +73,8 @@ for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
             continue
         if pattern and not re.search(pattern, area + " " + entry.get("file", "")):
             continue
-        fields = [area, name, entry.get("file", ""), entry.get("from", ""), entry.get("to", ""), entry.get("tests", "")]
+        fields = [area, name, entry.get("file", ""), entry.get("from", ""), entry.get("to", ""), entry.get("tests", ""),
+                  entry.get("build", "")]
         print("\x1f".join(fields))
 PY
 
@@ -81,9 +85,25 @@ wine_session_start "$work/session" "$build/tools/WineKeeper.exe" --throwaway >/d
 
 results=()
 survivors=0
-while IFS=$'\x1f' read -r -u 3 area name file from to tests; do
+# The build of an entry: the machine's, or the 32-bit program alone.
+entry_build() {  # entry_build <arch or empty>
+    if [[ -z $1 ]]; then
+        build_dir=$build
+        build_args=()
+        return
+    fi
+    build_dir="$work/$1-program"
+    build_args=(--target Startwacht)
+    if [[ ! -f "$build_dir/build.ninja" ]]; then
+        cmake -G Ninja -S "$src" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$1-w64-mingw32.cmake" \
+            -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+}
+
+while IFS=$'\x1f' read -r -u 3 area name file from to tests only; do
     target="$src/$file"
-    tests=${tests//i686\\./$arch\\.}
+    entry_build "$only"
+    [[ -n $only ]] || tests=${tests//i686\\./$arch\\.}
     cp "$target" "$work/original"
     if ! python3 - "$target" "$from" "$to" <<'PY'
 import sys
@@ -96,10 +116,10 @@ PY
     then
         verdict="NOT APPLIED"
         survivors=$((survivors + 1))
-    elif ! cmake --build "$build" </dev/null >"$work/mutant-build.log" 2>&1; then
+    elif ! cmake --build "$build_dir" "${build_args[@]}" </dev/null >"$work/mutant-build.log" 2>&1; then
         verdict="no build"
         cp "$work/mutant-build.log" "$work/no-build-$((${#results[@]} + 1)).log"
-    elif (cd "$build" && ctest --timeout 180 -R "$tests" </dev/null >"$work/mutant-test.log" 2>&1); then
+    elif (cd "$build_dir" && ctest --timeout 180 -R "$tests" </dev/null >"$work/mutant-test.log" 2>&1); then
         if grep -q "No tests were found" "$work/mutant-test.log"; then verdict="NO TESTS"; else verdict="SURVIVED"; fi
         survivors=$((survivors + 1))
     else
@@ -110,5 +130,6 @@ PY
     results+=("$verdict")
 done 3<"$entries"
 cmake --build "$build" >/dev/null 2>&1 || true
+[[ ! -d "$work/i686-program" ]] || cmake --build "$work/i686-program" --target Startwacht >/dev/null 2>&1 || true
 echo "${#results[@]} changes, $survivors not caught"
 ((survivors == 0))
