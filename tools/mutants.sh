@@ -1,11 +1,14 @@
 #!/bin/bash
 # Mutation check for developers (not part of the test run): applies each
 # change listed in tools/mutants/*.txt alone to a copy of the tree, builds the
-# 32-bit target (the 64-bit one on a machine that runs no 32-bit Linux
-# programs: the entries' "i686." test names then stand for "x86_64."), runs
-# the tests named with the change and reports whether a test failed
-# ("caught") or all stayed green ("SURVIVED").
-#   tools/mutants.sh [pattern]    only entries whose list name or file matches
+# 32-bit target, the one that ships (where Linux runs no 32-bit programs its
+# tests run under qemu's emulation), runs the tests named with the change
+# and reports whether a test failed ("caught") or all stayed green
+# ("SURVIVED").
+#   tools/mutants.sh [--arch x86_64] [pattern]
+#       pattern: only entries whose list name or file matches;
+#       --arch x86_64: the 64-bit build instead (the entries' "i686." test
+#       names then stand for "x86_64.")
 #
 # An entry in tools/mutants/<area>.txt (entries separated by a blank line,
 # "#" lines are comments and the first one names the entry):
@@ -17,15 +20,28 @@
 #   build: i686     (optional) checked in a 32-bit build of the program
 #                   alone, on any machine; only tests that run no Windows
 #                   program (the import check) can be named then
+# A change that needs more than one edit to build (a callback's declaration
+# and the one place that names its type) gives further "from:"/"to:" pairs,
+# applied in order, each to text that occurs exactly once at that point.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+arch=i686
+if [[ "${1:-}" == --arch ]]; then
+    arch=${2:-}
+    shift 2
+fi
+[[ $arch == i686 || $arch == x86_64 ]] || { echo "--arch: i686 oder x86_64" >&2; exit 2; }
 pattern=${1:-}
 work="$root/build/mutants"
 src="$work/src"
 "$root/tools/setup-debian.sh"
 source "$root/tools/wine-session.sh"
-arch=$(wine_arch)
-[[ $arch == i686 ]] || wine_no_32bit_note "die Änderungen werden an der 64-Bit-Fassung geprüft"
+if [[ $arch == i686 ]]; then
+    case $(wine_32bit_mode) in
+        emulated) wine_emulation_note ;;
+        none) wine_no_32bit_note "mit --arch x86_64 wird die 64-Bit-Fassung geprüft" >&2; exit 1 ;;
+    esac
+fi
 
 # A copy of the tracked files as they are now, committed or not. Only files
 # whose content changed are replaced, and they get the time of the copy, so
@@ -54,28 +70,39 @@ echo "Building the unchanged tree..."
 cmake --build "$build" >"$work/build.log" 2>&1 || { echo "the unchanged tree does not build: $work/build.log"; exit 1; }
 
 # Entries as records of fields split by the unit separator (a tab would not
-# keep an empty field): list, name, file, from, to, tests.
+# keep an empty field): list, name, file, tests, build, and the entry's
+# number in $entries.json, which holds its edits.
 entries="$work/entries"
-python3 - "$root/tools/mutants" "$pattern" >"$entries" <<'PY'
-import glob, os, re, sys
-folder, pattern = sys.argv[1], sys.argv[2]
+python3 - "$root/tools/mutants" "$pattern" "$entries" <<'PY'
+import glob, json, os, re, sys
+folder, pattern, out = sys.argv[1], sys.argv[2], sys.argv[3]
+records, edits = [], []
 for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
     area = os.path.splitext(os.path.basename(path))[0]
     for block in re.split(r"\n\s*\n", open(path, encoding="utf-8").read()):
-        entry, name = {}, ""
+        entry, name, pairs = {}, "", []
         for line in block.splitlines():
             if line.startswith("#"):
                 name = name or line.lstrip("# ").strip()
             elif ":" in line:
                 key, _, value = line.partition(":")
-                entry[key.strip()] = value[1:] if value.startswith(" ") else value
-        if not entry:
+                key = key.strip()
+                value = value[1:] if value.startswith(" ") else value
+                if key == "from":
+                    pairs.append([value, ""])
+                elif key == "to" and pairs:
+                    pairs[-1][1] = value
+                else:
+                    entry[key] = value
+        if not entry and not pairs:
             continue
         if pattern and not re.search(pattern, area + " " + entry.get("file", "")):
             continue
-        fields = [area, name, entry.get("file", ""), entry.get("from", ""), entry.get("to", ""), entry.get("tests", ""),
-                  entry.get("build", "")]
-        print("\x1f".join(fields))
+        records.append("\x1f".join([area, name, entry.get("file", ""), entry.get("tests", ""),
+                                      entry.get("build", ""), str(len(edits))]))
+        edits.append(pairs)
+open(out, "w", encoding="utf-8").write("".join(r + "\n" for r in records))
+json.dump(edits, open(out + ".json", "w", encoding="utf-8"))
 PY
 
 unset DISPLAY
@@ -100,18 +127,20 @@ entry_build() {  # entry_build <arch or empty>
     fi
 }
 
-while IFS=$'\x1f' read -r -u 3 area name file from to tests only; do
+while IFS=$'\x1f' read -r -u 3 area name file tests only number; do
     target="$src/$file"
     entry_build "$only"
     [[ -n $only ]] || tests=${tests//i686\\./$arch\\.}
     cp "$target" "$work/original"
-    if ! python3 - "$target" "$from" "$to" <<'PY'
-import sys
-path, old, new = sys.argv[1], sys.argv[2], sys.argv[3]
+    if ! python3 - "$target" "$entries.json" "$number" <<'PY'
+import json, sys
+path, edits, number = sys.argv[1], sys.argv[2], int(sys.argv[3])
 text = open(path, encoding="utf-8").read()
-if text.count(old) != 1:
-    sys.exit(f"{path}: the text occurs {text.count(old)} times: {old}")
-open(path, "w", encoding="utf-8").write(text.replace(old, new))
+for old, new in json.load(open(edits, encoding="utf-8"))[number]:
+    if text.count(old) != 1:
+        sys.exit(f"{path}: the text occurs {text.count(old)} times: {old}")
+    text = text.replace(old, new)
+open(path, "w", encoding="utf-8").write(text)
 PY
     then
         verdict="NOT APPLIED"

@@ -1,6 +1,8 @@
 #!/bin/bash
-# Builds Startwacht and runs it under Wine: on the user's display when there
-# is one, otherwise headless under Xvfb. It starts in the notification area
+# Builds Startwacht and runs it under Wine: the 32-bit program that ships
+# (where Linux runs no 32-bit programs, in the 32-bit Wine under qemu's
+# emulation), on the user's display when there is one, otherwise headless
+# under Xvfb. It starts in the notification area
 # of Wine's desktop: a click on the "IE" icon opens its window. The Wine
 # prefix lives in build/run-session and is kept between runs, so settings and
 # log survive.
@@ -24,8 +26,8 @@ Jeder abgewehrte Versuch erscheint sofort im Terminal. Strg+C beendet alles.
   --session ORDNER    Ordner der Wine-Sitzung (Standard: build/run-session);
                       das Wine-Präfix darin bleibt zwischen den Läufen
   --build-dir ORDNER  schon eingerichteter Build-Ordner, aus dem die Programme
-                      kommen (Standard: build/i686, auf einem Rechner ohne
-                      32-Bit-Linux-Programme build/x86_64)
+                      kommen (Standard: build/i686, die ausgelieferte
+                      32-Bit-Fassung; build/x86_64 für die 64-Bit-Fassung)
   -h, --help          diese Hilfe
 USAGE
 }
@@ -48,22 +50,29 @@ done
 source "$root/tools/wine-session.sh"
 # Only what running needs; tests and benchmarks are built by tools/test.sh.
 programs=(--target Startwacht --target WineKeeper --target RunWatcher)
+mode=$(wine_32bit_mode)
 if [[ -n $build_dir ]]; then
     if ! arch=$(wine_build_arch "$build_dir"); then
         echo "$build_dir ist kein eingerichteter Build-Ordner von Startwacht." >&2
         exit 1
     fi
-    if [[ $arch == i686 ]] && ! wine_runs_32bit; then
-        echo "$build_dir enthält die 32-Bit-Fassung; dieser Rechner führt keine 32-Bit-Linux-Programme aus und kann sie nicht starten." >&2
+    if [[ $arch == i686 && $mode == none ]]; then
+        echo "$build_dir enthält die 32-Bit-Fassung; dieser Rechner führt keine 32-Bit-Linux-Programme aus und hat keinen qemu-i386 ab Version 10, der sie emulieren könnte." >&2
         exit 1
     fi
     cmake --build "$build_dir" "${programs[@]}" >/dev/null
 else
-    arch=$(wine_arch)
-    [[ $arch == i686 ]] ||
-        echo "Dieser Rechner führt keine 32-Bit-Linux-Programme aus: es läuft die 64-Bit-Fassung (build/x86_64) unter dem 64-Bit-Wine."
+    arch=i686
+    if [[ $mode == none ]]; then
+        wine_no_32bit_note >&2
+        echo "Die 64-Bit-Fassung startet: tools/run.sh --build-dir build/x86_64" >&2
+        exit 1
+    fi
     build_dir="$root/build/$arch"
     "$root/tools/build.sh" "${programs[@]}" "$arch"
+fi
+if [[ $arch == i686 && $mode == emulated ]]; then
+    echo "Dieser Rechner führt keine 32-Bit-Linux-Programme aus: die 32-Bit-Fassung läuft im 32-Bit-Wine unter qemu-i386 (Emulation); jeder Start eines 32-Bit-Programms dauert etwas länger."
 fi
 
 headless=0
@@ -166,7 +175,7 @@ if ((demo)); then
     echo "Vorführung: fünfmal im Abstand von einigen Sekunden eine fremde Startseite."
 else
     echo "Zum Ausprobieren in einem zweiten Terminal:"
-    echo "  WINEPREFIX=$WINEPREFIX wine reg add 'HKCU\\Software\\Microsoft\\Internet Explorer\\Main' /v 'Start Page' /d about:fremd /f"
+    echo "  WINEPREFIX=$WINEPREFIX $(command -v wine) reg add 'HKCU\\Software\\Microsoft\\Internet Explorer\\Main' /v 'Start Page' /d about:fremd /f"
     echo "oder gleich mit Vorführung: tools/run.sh --demo"
 fi
 echo "Beenden mit Strg+C oder mit \"Beenden\" im Fenster."

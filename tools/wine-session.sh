@@ -9,24 +9,53 @@
 wine_session_log() { [[ -n "${WINE_SESSION_QUIET:-}" ]] || echo "$@" >&2; }
 
 # Whether this machine runs 32-bit Linux programs, and with them the 32-bit
-# Wine that the i686 build and every 32-bit Windows program need. Asks the
-# 32-bit Wine loader itself (installed with wine32): a kernel without 32-bit
-# support refuses to start it ("Exec format error"). STARTWACHT_NO_32BIT=1
-# answers "no" on any machine, so that path can be tried everywhere.
+# Wine natively. Asks the 32-bit Wine loader itself (installed with wine32):
+# a kernel without 32-bit support refuses to start it ("Exec format error").
+# STARTWACHT_NO_32BIT=1 answers "no" on any machine, so that the emulated
+# path can be tried everywhere.
 # (WINE_SESSION_LOADER32 names another loader, for the probe's own test.)
 wine_runs_32bit() {
     [[ "${STARTWACHT_NO_32BIT:-}" != 1 ]] || return 1
     "${WINE_SESSION_LOADER32:-/usr/lib/wine/wine}" --version >/dev/null 2>&1
 }
 
-# The build this machine runs: i686 where 32-bit programs run, else x86_64.
-wine_arch() {
-    if wine_runs_32bit; then echo i686; else echo x86_64; fi
+# The emulator that runs the 32-bit Wine where Linux runs no 32-bit code:
+# qemu's user-mode i386 of version 10 or later (bookworm's 7.2 takes about
+# 50 s per process start and crashed on a threads test). Prints its path.
+# (WINE_SESSION_QEMU names another one, for the probe's own test.)
+wine_emulator() {
+    local qemu=${WINE_SESSION_QEMU:-/usr/bin/qemu-i386} major
+    major=$("$qemu" --version 2>/dev/null | sed -n '1s/^qemu-i386 version \([0-9]*\)\..*/\1/p')
+    [[ -n $major ]] && ((major >= 10)) || return 1
+    echo "$qemu"
 }
 
-# The one line that says what is not run on a machine without 32-bit support.
+# How this machine runs 32-bit Windows programs: "native", "emulated"
+# (the 32-bit Wine under qemu) or "none".
+wine_32bit_mode() {
+    if wine_runs_32bit; then
+        echo native
+    elif wine_emulator >/dev/null; then
+        echo emulated
+    else
+        echo none
+    fi
+}
+
+# The build this machine runs: i686, the shipped one, wherever 32-bit
+# programs run at all, else x86_64.
+wine_arch() {
+    if [[ $(wine_32bit_mode) != none ]]; then echo i686; else echo x86_64; fi
+}
+
+# The line that says the 32-bit programs run under the emulation.
+wine_emulation_note() {
+    echo "i686: läuft unter qemu-i386 (Emulation) — dieser Rechner führt keine 32-Bit-Linux-Programme aus${1:+ ($1)}"
+}
+
+# The line that says the 32-bit programs can't run here at all.
 wine_no_32bit_note() {
-    echo "i686: nicht ausgeführt — dieser Rechner führt keine 32-Bit-Linux-Programme aus${1:+ ($1)}"
+    echo "i686: nicht ausführbar — dieser Rechner führt keine 32-Bit-Linux-Programme aus, und qemu-i386 ab Version 10 fehlt (Paket qemu-user aus bookworm-backports)${1:+ ($1)}"
 }
 
 # The architecture of a build folder (i686 or x86_64), from the toolchain
@@ -38,21 +67,48 @@ wine_build_arch() {
 # Where no 32-bit program runs, Debian's "wine" script still picks the 32-bit
 # loader while wine32 is installed, and its wineboot, winepath, ... call
 # "wine-stable", which does the same. A folder first on PATH whose "wine" and
-# "wine-stable" start the 64-bit loader sends all of them there (tried: a
-# symbolic link to the loader does not work, a script does). Elsewhere
-# nothing changes.
+# "wine-stable" are scripts (a symbolic link to the loader does not work)
+# sends all of them to the 64-bit loader. With the emulation, that loader is
+# a copy in a folder laid out like /usr/lib/wine: Wine starts a process of
+# the other architecture with the loader beside the running one, found by
+# its own path, so the 32-bit "wine" there is a script that starts a copy of
+# the 32-bit loader under qemu, and names itself as that loader's argv[0]
+# so that the 32-bit process's own children come back through it. The
+# libraries and data are the system's, through links beside it. Where
+# 32-bit programs run natively nothing changes.
 wine_use_loader() {
-    local dir=$1/loader
-    wine_runs_32bit && return 0
-    mkdir -p "$dir"
+    local dir=$1/loader mode
+    mode=$(wine_32bit_mode)
+    [[ $mode != native ]] || return 0
+    mkdir -p "$dir/bin"
+    local loader64=/usr/lib/wine/wine64
+    if [[ $mode == emulated ]]; then
+        local lib="$dir/usr/lib/wine" qemu
+        qemu=$(wine_emulator)
+        mkdir -p "$lib" "$dir/usr/share"
+        cp -f /usr/lib/wine/wine64 "$lib/wine64"
+        cp -f /usr/lib/wine/wine "$lib/wine.i386"
+        printf '#!/bin/sh\nexec %q -0 %q %q "$@"\n' "$qemu" "$lib/wine" "$lib/wine.i386" >"$lib/wine"
+        chmod +x "$lib/wine"
+        ln -sfn /usr/lib/i386-linux-gnu "$dir/usr/lib/i386-linux-gnu"
+        ln -sfn /usr/lib/x86_64-linux-gnu "$dir/usr/lib/x86_64-linux-gnu"
+        ln -sfn /usr/share/wine "$dir/usr/share/wine"
+        loader64="$lib/wine64"
+        export WINESERVER=/usr/lib/wine/wineserver64
+    fi
     local name
     for name in wine wine-stable; do
-        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$dir/$name"
-        chmod +x "$dir/$name"
+        {
+            echo '#!/bin/sh'
+            printf 'export WINELOADER=%q\n' "$loader64"
+            [[ -z ${WINESERVER:-} ]] || printf 'export WINESERVER=%q\n' "$WINESERVER"
+            printf 'exec %q "$@"\n' "$loader64"
+        } >"$dir/bin/$name"
+        chmod +x "$dir/bin/$name"
     done
     case ":$PATH:" in
-        *":$dir:"*) ;;
-        *) export PATH="$dir:$PATH" ;;
+        *":$dir/bin:"*) ;;
+        *) export PATH="$dir/bin:$PATH" ;;
     esac
 }
 
@@ -69,6 +125,11 @@ wine_session_start() {
     export WINEDEBUG=-all
     # No Mono or Gecko installer dialogs.
     export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [[ $(wine_32bit_mode) == emulated ]]; then
+        # Wine's debugger, a 32-bit program started at a crash, hangs under
+        # the emulation; without it a crash ends the program at once.
+        WINEDLLOVERRIDES+=";winedbg.exe=d"
+    fi
     if ((WINE_SESSION_THROWAWAY)); then
         # Debian's Wine keeps its server directory under TMPDIR; a throwaway
         # session keeps it in its own folder. A kept session leaves TMPDIR
