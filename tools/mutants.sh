@@ -20,9 +20,11 @@
 #   build: i686     (optional) checked in a 32-bit build of the program
 #                   alone, on any machine; only tests that run no Windows
 #                   program (the import check) can be named then
-# A change that needs more than one edit to build (a callback's declaration
-# and the one place that names its type) gives further "from:"/"to:" pairs,
-# applied in order, each to text that occurs exactly once at that point.
+# A change that needs more than one edit to build (a callback's declaration,
+# its definition and the place that names its type) gives further
+# "from:"/"to:" pairs, applied in order, each to text that occurs exactly
+# once at that point; a further "file:" line before a pair names the file of
+# the pairs after it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=i686
@@ -80,7 +82,7 @@ records, edits = [], []
 for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
     area = os.path.splitext(os.path.basename(path))[0]
     for block in re.split(r"\n\s*\n", open(path, encoding="utf-8").read()):
-        entry, name, pairs = {}, "", []
+        entry, name, pairs, current = {}, "", [], ""
         for line in block.splitlines():
             if line.startswith("#"):
                 name = name or line.lstrip("# ").strip()
@@ -89,9 +91,12 @@ for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
                 key = key.strip()
                 value = value[1:] if value.startswith(" ") else value
                 if key == "from":
-                    pairs.append([value, ""])
+                    pairs.append([current, value, ""])
                 elif key == "to" and pairs:
-                    pairs[-1][1] = value
+                    pairs[-1][2] = value
+                elif key == "file":
+                    current = value
+                    entry.setdefault("file", value)
                 else:
                     entry[key] = value
         if not entry and not pairs:
@@ -128,19 +133,25 @@ entry_build() {  # entry_build <arch or empty>
 }
 
 while IFS=$'\x1f' read -r -u 3 area name file tests only number; do
-    target="$src/$file"
     entry_build "$only"
     [[ -n $only ]] || tests=${tests//i686\\./$arch\\.}
-    cp "$target" "$work/original"
-    if ! python3 - "$target" "$entries.json" "$number" <<'PY'
-import json, sys
-path, edits, number = sys.argv[1], sys.argv[2], int(sys.argv[3])
-text = open(path, encoding="utf-8").read()
-for old, new in json.load(open(edits, encoding="utf-8"))[number]:
-    if text.count(old) != 1:
-        sys.exit(f"{path}: the text occurs {text.count(old)} times: {old}")
-    text = text.replace(old, new)
-open(path, "w", encoding="utf-8").write(text)
+    # The files the entry changes are kept in $work/original and put back.
+    rm -rf "$work/original"
+    if ! python3 - "$src" "$work/original" "$entries.json" "$number" <<'PY'
+import json, os, shutil, sys
+src, keep, edits, number = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+texts = {}
+for name, old, new in json.load(open(edits, encoding="utf-8"))[number]:
+    path = os.path.join(src, name)
+    if name not in texts:
+        os.makedirs(os.path.dirname(os.path.join(keep, name)), exist_ok=True)
+        shutil.copy2(path, os.path.join(keep, name))
+        texts[name] = open(path, encoding="utf-8").read()
+    if texts[name].count(old) != 1:
+        sys.exit(f"{path}: the text occurs {texts[name].count(old)} times: {old}")
+    texts[name] = texts[name].replace(old, new)
+for name, text in texts.items():
+    open(os.path.join(src, name), "w", encoding="utf-8").write(text)
 PY
     then
         verdict="NOT APPLIED"
@@ -154,7 +165,7 @@ PY
     else
         verdict="caught"
     fi
-    cp "$work/original" "$target"
+    cp -r "$work/original/." "$src/"
     printf '%-12s %-10s %s (%s)\n' "$verdict" "$area" "$name" "$file"
     results+=("$verdict")
 done 3<"$entries"
