@@ -27,6 +27,10 @@ trap 'exit 130' INT TERM
 wine_session_start "$root/build/test-session" "$root/build/i686/tools/WineKeeper.exe" --throwaway
 
 cd "$root/build"
+# One test per core at a time (each test is a process of its own; the i686
+# ones spend most of their time in the emulator's start). Tests that share
+# the desktop or registry values hold a RESOURCE_LOCK. A -j argument wins.
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 status=0
 ctest --output-on-failure --timeout 300 "$@" || status=$?
 [[ $mode != emulated ]] || wine_emulation_note
