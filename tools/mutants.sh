@@ -20,6 +20,7 @@
 #   build: i686     (optional) checked in a 32-bit build of the program
 #                   alone, on any machine; only tests that run no Windows
 #                   program (the import check) can be named then
+# Entries whose tests are "native." ones are checked in a native build.
 # A change that needs more than one edit to build (a callback's declaration,
 # its definition and the place that names its type) gives further
 # "from:"/"to:" pairs, applied in order, each to text that occurs exactly
@@ -117,8 +118,17 @@ wine_session_start "$work/session" "$build/tools/WineKeeper.exe" --throwaway >/d
 
 results=()
 survivors=0
-# The build of an entry: the machine's, or the 32-bit program alone.
-entry_build() {  # entry_build <arch or empty>
+# The build of an entry: the machine's, the 32-bit program alone, or the
+# native build for the tests that run no Windows program at all.
+entry_build() {  # entry_build <arch, native or empty>
+    if [[ $1 == native ]]; then
+        build_dir="$work/native"
+        build_args=()
+        if [[ ! -f "$build_dir/build.ninja" ]]; then
+            cmake -G Ninja -S "$src" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        fi
+        return
+    fi
     if [[ -z $1 ]]; then
         build_dir=$build
         build_args=()
@@ -133,6 +143,7 @@ entry_build() {  # entry_build <arch or empty>
 }
 
 while IFS=$'\x1f' read -r -u 3 area name file tests only number; do
+    [[ $tests != native* ]] || only=native
     entry_build "$only"
     [[ -n $only ]] || tests=${tests//i686\\./$arch\\.}
     # The files the entry changes are kept in $work/original and put back.

@@ -11,6 +11,30 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-session.sh"
 
+# The backports suite as a deb822 entry, from the same mirror and with the
+# same key as bookworm's own entry in the given sources file (Debian's
+# mirror and archive key where there is none).
+#   tools/setup-debian.sh --backports-source FILE   prints it
+backports_source() {
+    local uri="" key=/usr/share/keyrings/debian-archive-keyring.gpg
+    if [[ -f $1 ]]; then
+        # The stanza whose suites name bookworm itself.
+        local stanza
+        stanza=$(awk -v RS= '/(^|\n)Suites:([^\n]* )?bookworm( |\n|$)/ { print; exit }' "$1")
+        uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' <<<"$stanza" | head -n1)
+        [[ -z $stanza ]] || key=$(sed -n 's/^Signed-By: *//p' <<<"$stanza" | head -n1)
+    fi
+    echo "Types: deb"
+    echo "URIs: ${uri:-http://deb.debian.org/debian}"
+    echo "Suites: bookworm-backports"
+    echo "Components: main"
+    [[ -z $key ]] || echo "Signed-By: $key"
+}
+if [[ "${1:-}" == --backports-source ]]; then
+    backports_source "$2"
+    exit 0
+fi
+
 packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386 fonts-wine
@@ -61,29 +85,11 @@ if ((${#missing[@]} > 0)); then
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# The backports suite, from the same mirror and with the same key as
-# bookworm's own entry.
 add_backports() {
     if grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
         return 1
     fi
-    local uri=http://deb.debian.org/debian key=/usr/share/keyrings/debian-archive-keyring.gpg
-    local main=/etc/apt/sources.list.d/debian.sources
-    if [[ -f $main ]]; then
-        # The stanza whose suites name bookworm itself.
-        local stanza
-        stanza=$(awk -v RS= '/(^|\n)Suites:([^\n]* )?bookworm( |\n|$)/ { print; exit }' "$main")
-        uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' <<<"$stanza" | head -n1)
-        key=$(sed -n 's/^Signed-By: *//p' <<<"$stanza" | head -n1)
-        [[ -n $uri ]] || uri=http://deb.debian.org/debian
-    fi
-    {
-        echo "Types: deb"
-        echo "URIs: $uri"
-        echo "Suites: bookworm-backports"
-        echo "Components: main"
-        [[ -z $key ]] || echo "Signed-By: $key"
-    } >/etc/apt/sources.list.d/bookworm-backports.sources
+    backports_source /etc/apt/sources.list.d/debian.sources >/etc/apt/sources.list.d/bookworm-backports.sources
     echo "apt-Quelle hinzugefügt: /etc/apt/sources.list.d/bookworm-backports.sources"
 }
 
