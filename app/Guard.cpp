@@ -32,8 +32,26 @@ std::string LocalDateTimeText() {
     return ComposeDateTime(date, time, now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0);
 }
 
-TGuard::TGuard(IGuardView& view)
-    : IsOnline(guard::IsOnline), QueryBrowser(QueryBrowserWindow), CurrentDateTime(LocalDateTimeText), view_(view) {}
+TGuard::TGuard(IGuardView& view) : IsOnline(guard::IsOnline), CurrentDateTime(LocalDateTimeText), view_(view) {
+    StartQuery = [this](const std::string& service) {
+        if (!query_) {
+            query_ = std::make_unique<TBrowserQuery>();
+            query_->OnAnswer = [this](const std::string& reply) { OffenderAnswered(reply); };
+        }
+        query_->Bound = QueryBound;
+        return query_->Start(service);
+    };
+}
+
+TGuard::~TGuard() = default;
+
+TGuard::TTimerHold::TTimerHold(TGuard& guard) : guard_(guard) {
+    if (guard_.timerHolds_++ == 0) guard_.view_.SetGuardTimer(false);
+}
+
+TGuard::TTimerHold::~TTimerHold() {
+    if (--guard_.timerHolds_ == 0) guard_.view_.SetGuardTimer(true);
+}
 
 std::string TGuard::SettingsPath() const { return SystemDir + SettingsFileName; }
 
@@ -205,15 +223,9 @@ void TGuard::AddressChanged() {
     if (SettingsLines.Count() == 0) SettingsLines.Add("");
     SettingsLines.Put(0, view_.AddressText());
     SaveSettings();
-    view_.SetGuardTimer(false);
+    const TTimerHold hold(*this);
     ProtectedUrl = view_.AddressText();
-    try {
-        WriteStartPage(ProtectedUrl);
-    } catch (...) {
-        view_.SetGuardTimer(true);
-        throw;
-    }
-    view_.SetGuardTimer(true);
+    WriteStartPage(ProtectedUrl);
 }
 
 void TGuard::ClearLog() {
@@ -223,6 +235,7 @@ void TGuard::ClearLog() {
 }
 
 bool TGuard::SaveAllGuarded() {
+    NoteAllAttempts();
     try {
         SaveSettings();
         SaveLog();
@@ -235,6 +248,7 @@ bool TGuard::SaveAllGuarded() {
 
 void TGuard::SaveAllQuietly() {
     // The session is ending: there is nobody left to tell of a failure.
+    NoteAllAttempts();
     try {
         SaveSettings();
     } catch (const Exception&) {
@@ -275,14 +289,8 @@ bool TGuard::TrimLog() {
 std::string TGuard::Shown(const std::string& address) { return DisplayedAddress(address, SystemAnsiCodePage()); }
 
 void TGuard::Tick() {
-    view_.SetGuardTimer(false);
-    try {
-        TickBody();
-    } catch (...) {
-        view_.SetGuardTimer(true);
-        throw;
-    }
-    view_.SetGuardTimer(true);
+    const TTimerHold hold(*this);
+    TickBody();
 }
 
 void TGuard::TickBody() {
@@ -303,43 +311,111 @@ void TGuard::TickBody() {
     }
 
     RejectedUrl = current;
+    TAttempt attempt;
+    attempt.time = CurrentDateTime();
+    attempt.rejected = current;
     // The protected address goes back before anybody is asked who did it:
     // the browser may take up to ten seconds to answer, and the foreign
     // address must not stand meanwhile.
-    std::exception_ptr writeError;
     try {
         WriteStartPage(ProtectedUrl);
     } catch (const Exception&) {
-        writeError = std::current_exception();
+        attempt.restored = false;
+        // A failed write is told once per run of failures, not twice a
+        // second.
+        if (!writeFailing_) attempt.writeError = std::current_exception();
     }
-    const bool restored = !writeError;
+    writeFailing_ = !attempt.restored;
+    if (!IsOnline()) {
+        attempt.offender = OfflineOffender;
+        attempt.answered = true;
+    }
+    attempts_.push_back(std::move(attempt));
+    AskForWaitingAttempts();
+    NoteAnsweredAttempts();
+}
 
-    OffenderText = IsOnline() ? QueryBrowser(BrowserService) : std::string(OfflineOffender);
-    if (OffenderText.empty()) OffenderText = UnknownOffender;
+void TGuard::AskForWaitingAttempts() {
+    // One query at a time: what comes while it runs is asked for next, so
+    // each line names what the browser said at or after its attempt.
+    if (queryRunning_) return;
+    bool waiting = false;
+    for (TAttempt& attempt : attempts_)
+        if (!attempt.answered && !attempt.asked) attempt.asked = waiting = true;
+    if (!waiting) return;
+    queryRunning_ = true;
+    if (StartQuery(BrowserService)) return;
+    // No query can start: the same as no answer.
+    queryRunning_ = false;
+    for (TAttempt& attempt : attempts_)
+        if (!attempt.answered) {
+            attempt.offender = UnknownOffender;
+            attempt.answered = true;
+        }
+}
 
+void TGuard::OffenderAnswered(const std::string& reply) {
+    // An answer that nobody waits for any more (the end noted its attempts).
+    if (!queryRunning_) return;
+    queryRunning_ = false;
+    for (TAttempt& attempt : attempts_)
+        if (attempt.asked && !attempt.answered) {
+            attempt.offender = reply.empty() ? std::string(UnknownOffender) : reply;
+            attempt.answered = true;
+        }
+    AskForWaitingAttempts();
+    NoteAnsweredAttempts();
+}
+
+void TGuard::NoteAnsweredAttempts() {
+    // While a report is open, answers that come are noted by the loop that
+    // opened it, once it is closed, in their order.
+    if (noting_ || attempts_.empty() || !attempts_.front().answered) return;
+    noting_ = true;
+    // No cycle runs while a message window of the guard waits for the user.
+    const TTimerHold hold(*this);
+    struct Noted {
+        bool& noting;
+        ~Noted() { noting = false; }
+    } noted{noting_};
+    while (!attempts_.empty() && attempts_.front().answered) {
+        const TAttempt attempt = std::move(attempts_.front());
+        attempts_.pop_front();
+        NoteAttempt(attempt, false);
+    }
+}
+
+void TGuard::NoteAttempt(const TAttempt& attempt, bool quietly) {
+    OffenderText = attempt.offender;
     if (view_.LogSwitch()) {
-        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, Shown(RejectedUrl)));
+        view_.Log().Insert(0, ComposeLogLine(attempt.time, OffenderText, Shown(attempt.rejected)));
         TrimLog();
     }
-
-    // A failed write is told once per run of failures, not twice a second,
-    // and only once the attempt is noted: the message waits for the user.
-    if (!restored && !writeFailing_ && Application) {
+    if (quietly) return;
+    if (attempt.writeError && Application) {
         try {
-            std::rethrow_exception(writeError);
+            std::rethrow_exception(attempt.writeError);
         } catch (const Exception&) {
             Application->HandleException(nullptr);
         }
     }
-    writeFailing_ = !restored;
-
-    if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(RejectedUrl)));
-
+    if (attempt.restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(attempt.rejected)));
     try {
         SaveLogOfAttempt();
     } catch (const Exception&) {
         view_.ShowMessage(LogWriteFailed);
     }
+}
+
+void TGuard::NoteAllAttempts() {
+    // The program or the session ends: no answer is waited for any more.
+    if (query_) query_->Abandon();
+    queryRunning_ = false;
+    for (TAttempt& attempt : attempts_) {
+        if (!attempt.answered) attempt.offender = UnknownOffender;
+        NoteAttempt(attempt, true);
+    }
+    attempts_.clear();
 }
 
 }  // namespace sw::guard

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +15,8 @@
 #include "framework/Strings.h"
 
 namespace sw::guard {
+
+class TBrowserQuery;
 
 // The controls that the guard reads and writes.
 class IGuardView {
@@ -46,6 +50,9 @@ public:
 class TGuard {
 public:
     explicit TGuard(IGuardView& view);
+    ~TGuard();
+    TGuard(const TGuard&) = delete;
+    TGuard& operator=(const TGuard&) = delete;
 
     // Loads or creates the settings, repairs them, puts them into the
     // controls and loads the log. Uncaught failures end it at that step.
@@ -75,13 +82,24 @@ public:
     void AddressChanged();       // Edit1Change
     void ClearLog();             // Button3Click
     // "Beenden": settings, then log; on failure the message window. Returns
-    // whether both files were written.
+    // whether both files were written. Both take every attempt noted so far
+    // into the log first, one still waiting for the browser with the text
+    // for no answer, without report.
     bool SaveAllGuarded();
     // End of the Windows session: both files tried, failures left unreported.
     void SaveAllQuietly();
 
-    // One guard cycle (HiResTimer1Timer).
+    // One guard cycle (HiResTimer1Timer). A foreign address is undone at
+    // once and the attempt noted with its time; its log line, report and
+    // log file write follow when the browser has said who did it (or at
+    // once, offline). Attempts get their lines in the order they came.
     void Tick();
+    // The browser's answer to the query under way (empty: no answer). Every
+    // attempt that the query was asked for gets it; attempts that came
+    // while it ran are asked for by the next query.
+    void OffenderAnswered(const std::string& reply);
+    // Attempts noted whose line is not in the log yet.
+    size_t WaitingAttempts() const { return attempts_.size(); }
 
     // Removes the oldest lines beyond the maximum; true when any went.
     bool TrimLog();
@@ -94,13 +112,50 @@ public:
     std::string OffenderText;
     bool WindowShown = false;
 
-    // Platform seams; the defaults are the real ones.
+    // Platform seams; the defaults are the real ones. StartQuery asks the
+    // browser of `service` who is there; the answer comes back through
+    // OffenderAnswered, later, on this thread. False when no query can
+    // start now: then no answer comes.
     std::function<bool()> IsOnline;
-    std::function<std::string(const std::string& service)> QueryBrowser;
+    std::function<bool(const std::string& service)> StartQuery;
+    // The real query's time in milliseconds, connect and fallback included.
+    uint32_t QueryBound = 10000;
     std::function<std::string()> CurrentDateTime;
 
 private:
+    // One attempt from the moment it was undone until its line is noted.
+    struct TAttempt {
+        std::string time;
+        std::string rejected;
+        std::string offender;
+        bool answered = false;
+        // The query under way was asked for it.
+        bool asked = false;
+        bool restored = true;
+        // The failed restoring write, told when the line is noted (once per
+        // run of failures).
+        std::exception_ptr writeError;
+    };
+    // The guard's timer stays off while a message window of the guard is
+    // open; holds nest.
+    class TTimerHold {
+    public:
+        explicit TTimerHold(TGuard& guard);
+        ~TTimerHold();
+        TTimerHold(const TTimerHold&) = delete;
+        TTimerHold& operator=(const TTimerHold&) = delete;
+
+    private:
+        TGuard& guard_;
+    };
+
     void TickBody();
+    void AskForWaitingAttempts();
+    void NoteAnsweredAttempts();
+    // The attempt's line, its write failure, its report and the log file;
+    // `quietly` only the line.
+    void NoteAttempt(const TAttempt& attempt, bool quietly);
+    void NoteAllAttempts();
     // The cycle's log file write.
     void SaveLogOfAttempt();
     void LogWriteFailedLater();
@@ -112,6 +167,13 @@ private:
 
     IGuardView& view_;
     std::unique_ptr<TFileWriter> logWriter_;
+    std::unique_ptr<TBrowserQuery> query_;
+    // Undone attempts whose lines are not noted yet, oldest first.
+    std::deque<TAttempt> attempts_;
+    bool queryRunning_ = false;
+    // Answered attempts are being noted (a report may be open meanwhile).
+    bool noting_ = false;
+    int timerHolds_ = 0;
     // The message of a failed background write is open.
     bool tellingLogFailure_ = false;
     // The restoring write failed and the same attempt is still unresolved.

@@ -17,14 +17,16 @@ TForm1::TForm1(TComponent* owner) : TForm(owner), guard_(*this) {
 }
 
 TForm1::~TForm1() {
-    // The watch and the timer stop first: no change and no tick may reach
-    // the guard while the window goes. Then no control may call a handler of
-    // this half-destroyed form (a spin edit clamps its value when it loses
-    // the focus, for instance).
-    delete RegistryWatch1;
-    RegistryWatch1 = nullptr;
+    // The timer and the watch stop first: no tick and no change may reach
+    // the guard while the window goes. The timer goes before the watch: a
+    // tick handed over while the watch's thread is waited for would run a
+    // whole cycle here. Then no control may call a handler of this
+    // half-destroyed form (a spin edit clamps its value when it loses the
+    // focus, for instance).
     delete HiResTimer1;
     HiResTimer1 = nullptr;
+    delete RegistryWatch1;
+    RegistryWatch1 = nullptr;
     OnCreate = nullptr;
     OnShow = nullptr;
     for (TButton* button : {Button1, Button2, Button3})
@@ -145,14 +147,17 @@ void TForm1::WMQueryEndSession(TMessage& message) {
         sessionAsked_ = true;
     }
     try {
-        RegistryWatch1->SetEnabled(false);
+        // The timer first: a tick handed over while the watch's thread is
+        // waited for would run a whole cycle inside WM_QUERYENDSESSION.
         HiResTimer1->SetEnabled(false);
+        RegistryWatch1->SetEnabled(false);
     } catch (...) {
         // The session may end whatever the timer says; the writes matter more.
     }
-    // The icon leaves the notification area before the files are written.
-    if (TextTrayIcon1) TextTrayIcon1->SetIconVisible(false);
+    // The files first, with every attempt noted so far: the shell that takes
+    // the icon away is busy with the logoff itself and may be slow to answer.
     guard_.SaveAllQuietly();
+    if (TextTrayIcon1) TextTrayIcon1->SetIconVisible(false);
     ::SetTimer(Handle(), kEndSessionTimer, EndSessionWait, nullptr);
     message.Result = 1;
 }

@@ -71,15 +71,17 @@ public:
     void SpinEdit1Change(TObject* Sender);
     void HiResTimer1Timer(TObject* Sender);
     // A value under the guarded key changed: the guard cycle at once, unless
-    // the timer is off (a cycle or the address edit's write is running); the
-    // change is then answered when the timer is switched on again.
+    // the timer is off (a cycle, a message window of the guard or the address
+    // edit's write is running); the change is then answered when the timer
+    // is switched on again.
     void RegistryWatch1Change(TObject* Sender);
     void TextTrayIcon1Click(TObject* Sender);
     void Info1Click(TObject* Sender);
     void TextTrayIcon1MinimizeToTray(TObject* Sender);
     // The end of the Windows session. The question (WM_QUERYENDSESSION)
-    // holds the guard (watch and timer off, the icon away), writes both
-    // files and answers yes; the program keeps running. The answer
+    // holds the guard (timer and watch off), writes both files with every
+    // attempt noted so far, takes the icon away and answers yes; the program
+    // keeps running. The answer
     // (WM_ENDSESSION): the session ends (TRUE, also a program's own request
     // to close, ENDSESSION_CLOSEAPP) and the program ends itself; it goes on
     // (FALSE) and the icon comes back and the guard goes on, looking at the

@@ -96,6 +96,15 @@ protected:
         return v ? std::string(v->data.c_str()) : std::string("<missing>");
     }
 
+    // Online, and the browser answers each query at once with `reply`.
+    void BrowserAnswersAtOnce(const std::string& reply) {
+        guard.IsOnline = [] { return true; };
+        guard.StartQuery = [this, reply](const std::string&) {
+            guard.OffenderAnswered(reply);
+            return true;
+        };
+    }
+
     FakeView view;
     guard::TGuard guard{view};
 };

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "HungWindowProcess.h"
 #include "StartwachtProcess.h"
 #include "app/Program.h"
 #include "app/Unit1.h"
@@ -17,6 +18,7 @@
 #include "framework/Synchronize.h"
 #include "support/ProcessCounts.h"
 #include "support/TestSupport.h"
+#include "tray/TrayIcon.h"
 
 using namespace sw;
 using namespace sw::test;
@@ -260,6 +262,136 @@ TEST_F(WatchedWindow, AtTheEndOfTheSessionTheWatchStopsBeforeTheFilesAreWritten)
     EXPECT_FALSE(ThreadAlive(thread));
     EXPECT_EQ(StartPage(), "about:spaet");
     EXPECT_FALSE(ReadFileBytes(LogPath())) << "no cycle wrote the log after the session's end";
+}
+
+// Another program owns a window whose thread handles no messages: DDE's
+// connect waits on it, so the browser query hangs until the window goes or
+// the query's time is up. Meanwhile the guard and the window answer as
+// always: a second foreign write is undone while the first query still
+// hangs, the window opens, and each attempt gets its line, in order, once
+// its answer (here: none) is there.
+TEST_F(WatchedWindow, WhileTheBrowserQueryHangsTheGuardAndTheWindowAnswerAsAlways) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    int linesAtSecondUndo = -1;
+    bool openedWhileHanging = false;
+    const int exitCode = Run([&](TForm1& form) {
+        OnMain<bool>([&] {
+            form.Guard().IsOnline = [this] {
+                ++cycles;
+                return true;
+            };
+            // Longer than every wait of the test: only a guard that never
+            // waits for the query answers in time.
+            form.Guard().QueryBound = 120000;
+            return true;
+        });
+        EXPECT_TRUE(Eventually([&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); }));
+        // Made once the program runs: its start needs no answer of it.
+        HungWindowProcess hung;
+        ASSERT_TRUE(hung.Ready());
+        const Watchdog watchdog(hung.Handle(), 90s);
+        ForeignWrite("about:eins");
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+        ForeignWrite("about:zwei");
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+        linesAtSecondUndo = OnMain<int>([&] { return form.TextListBox1->Items().Count(); });
+        openedWhileHanging = OnMain<bool>([&] {
+            form.Info1Click(nullptr);
+            return form.Visible() && form.Guard().WaitingAttempts() == 2;
+        });
+        hung.End();
+        EXPECT_TRUE(Eventually([&] { return OnMain<int>([&] { return form.TextListBox1->Items().Count(); }) == 2; }));
+    });
+    Join();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(cycles, 2);
+    EXPECT_EQ(linesAtSecondUndo, 0) << "the second write waited for the first query";
+    EXPECT_TRUE(openedWhileHanging);
+    const std::string log = ReadFileBytes(LogPath()).value_or("");
+    const std::string unknown = ">>Ein unbekanntes Subjekt... >>Startpage:";
+    EXPECT_LT(log.find(unknown + "about:zwei\r\n"), log.find(unknown + "about:eins\r\n")) << log;
+    EXPECT_NE(log.find(unknown + "about:eins\r\n"), std::string::npos) << log;
+}
+
+// The end of the session comes while the browser query still hangs: the
+// attempt's line is in the log file the moment the question is answered,
+// with the text for no answer, and the program ends without waiting for the
+// query.
+TEST_F(WatchedWindow, TheEndOfTheSessionDuringAHangingQuerySavesTheAttempt) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    std::string logAtAnswer;
+    bool hungAtEnd = false;
+    LRESULT answer = 0;
+    const int exitCode = Run([&](TForm1& form) {
+        OnMain<bool>([&] {
+            form.Guard().IsOnline = [] { return true; };
+            form.Guard().QueryBound = 120000;
+            return true;
+        });
+        EXPECT_TRUE(Eventually([&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); }));
+        HungWindowProcess hung;
+        ASSERT_TRUE(hung.Ready());
+        const Watchdog watchdog(hung.Handle(), 90s);
+        ForeignWrite("about:eins");
+        EXPECT_TRUE(Eventually([] { return StartPage() == "about:test"; })) << StartPage();
+        answer = ::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+        logAtAnswer = ReadFileBytes(LogPath()).value_or("");
+        hungAtEnd = hung.Running();
+    });
+    Join();
+    EXPECT_TRUE(hungAtEnd) << "the answer waited until the window went";
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(answer, 1);
+    EXPECT_NE(logAtAnswer.find(">>Ein unbekanntes Subjekt... >>Startpage:about:eins\r\n"), std::string::npos)
+        << logAtAnswer;
+}
+
+// The question of the session's end writes both files before the icon
+// leaves the notification area (the shell is busy with the logoff itself and
+// may be slow to answer), and no guard cycle runs inside it: the timer goes
+// off before the watch's thread is waited for, so a tick handed over
+// meanwhile is dropped instead of run. Asked and called off many times with
+// the timer ticking every few milliseconds, so that a tick is on its way at
+// most questions.
+TEST_F(WatchedWindow, TheQuestionOfTheSessionsEndSavesBeforeTheIconGoesAndRunsNoCycle) {
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    std::atomic<int> ticksInsideQuestion{0};
+    std::atomic<int> ticksBetween{0};
+    std::vector<bool> filesAtIconRemoval;
+    const int exitCode = Run([&](TForm1& form) {
+        OnMain<bool>([&] {
+            form.HiResTimer1->SetOnTimer([&](TObject* sender) {
+                if (form.EndOfSessionAsked())
+                    ++ticksInsideQuestion;
+                else
+                    ++ticksBetween;
+                form.HiResTimer1Timer(sender);
+            });
+            form.HiResTimer1->SetInterval(2);
+            SetShellNotifyIcon([&](DWORD message, NOTIFYICONDATAA& record) {
+                if (message == NIM_DELETE)
+                    filesAtIconRemoval.push_back(ReadFileBytes(SettingsPath()).has_value() && ReadFileBytes(LogPath()).has_value());
+                return ShellNotifyIconDirect(message, record);
+            });
+            return true;
+        });
+        for (int round = 0; round < 40; ++round) {
+            ClearStartwachtFiles();
+            const int before = ticksBetween;
+            Eventually([&] { return ticksBetween > before; }, 5s);
+            EXPECT_EQ(::SendMessageA(form.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
+            ::SendMessageA(form.Handle(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+        }
+        OnMain<bool>([] {
+            SetShellNotifyIcon(nullptr);
+            return true;
+        });
+    });
+    Join();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ticksInsideQuestion, 0) << "a cycle ran inside WM_QUERYENDSESSION";
+    EXPECT_GE(ticksBetween, 40);
+    EXPECT_EQ(filesAtIconRemoval, std::vector<bool>(40, true)) << "the icon went before the files were written";
 }
 
 }  // namespace
