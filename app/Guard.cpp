@@ -373,7 +373,7 @@ void TGuard::NoteAnsweredAttempts() {
     if (noting_ || attempts_.empty() || !attempts_.front().answered) return;
     noting_ = true;
     // No cycle runs while a message window of the guard waits for the user.
-    const TTimerHold hold(*this);
+    const TTimerHold noCycleMeanwhile(*this);
     struct Noted {
         bool& noting;
         ~Noted() { noting = false; }
