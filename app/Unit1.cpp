@@ -43,13 +43,20 @@ TForm1::~TForm1() {
     if (SpinEdit1) SpinEdit1->OnChange = nullptr;
 }
 
-std::string ReadMeAddress() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
-    folder.erase(folder.find_last_of('\\') + 1);
-    const std::string readMe = folder + "LIESMICH.txt";
-    if (::GetFileAttributesA(readMe.c_str()) != INVALID_FILE_ATTRIBUTES) return readMe;
+std::wstring ProgramPath() {
+    // The wide call: the program may live under a user name that the ANSI
+    // code page lacks, and GetModuleFileNameA would give "?" for it.
+    std::wstring path(32768, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
+std::wstring ReadMeAddress(const std::wstring& programPath) {
+    std::wstring folder = programPath;
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    const std::wstring readMe = folder + L"LIESMICH.txt";
+    if (::GetFileAttributesW(readMe.c_str()) != INVALID_FILE_ATTRIBUTES) return readMe;
     return folder;
 }
 

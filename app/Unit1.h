@@ -137,9 +137,11 @@ private:
     bool acceptOpenRequests_ = false;
 };
 
+// The program's own path, whole.
+std::wstring ProgramPath();
 // What the window's link opens: the read-me that the package puts beside the
 // program (LIESMICH.txt), or the program's folder when there is none.
-std::string ReadMeAddress();
+std::wstring ReadMeAddress(const std::wstring& programPath = ProgramPath());
 
 // The main window's stored description: makes every component of the form,
 // applies its stored properties in their stored order while the components

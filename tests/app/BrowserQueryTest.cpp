@@ -106,6 +106,54 @@ TEST_F(BrowserQuery, NoDataAndALateReplyWithinTheTimeOut) {
     }
 }
 
+namespace {
+
+// An ASCII path as the A calls take it.
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::string Utf8(const std::wstring& text) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string bytes(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    bytes.resize(bytes.size() - 1);
+    return bytes;
+}
+
+}  // namespace
+
+// A user name that the ANSI code page lacks (a Cyrillic one on a German
+// Windows) is an everyday folder: the browser's program in such a folder of
+// PATH is found and started there, its path and command line whole.
+TEST_F(BrowserQuery, TheFallbackFindsAndStartsTheBrowserInAFolderOutsideTheCodePage) {
+    const std::string dir = ProgramDir();
+    const std::wstring folder = std::wstring(dir.begin(), dir.end()) + L"\\\x041F\x0440\x043E\x0432\x0435\x0440\x043A\x0430";
+    const std::wstring program = folder + L"\\CyrBrowser.EXE";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring fake = std::wstring(dir.begin(), dir.end()) + L"\\FakeBrowser.exe";
+    ASSERT_TRUE(::CopyFileW(fake.c_str(), program.c_str(), FALSE));
+    wchar_t oldPath[32768] = {};
+    const DWORD oldLength = ::GetEnvironmentVariableW(L"PATH", oldPath, 32768);
+    ::SetEnvironmentVariableW(L"PATH", (folder + L";" + oldPath).c_str());
+    const std::string starts = ProgramDir() + "\\fakebrowser-starts.txt";
+    RemoveFile(starts);
+    ScopedEnvironment record("FAKEBROWSER_STARTS", starts);
+
+    const std::wstring found = guard::FindSystemProgram(L"CyrBrowser");
+    EXPECT_EQ(::lstrcmpiW(found.c_str(), program.c_str()), 0) << Utf8(found);
+    EXPECT_EQ(AskBrowser("CyrBrowser"), "");
+    EXPECT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }));
+    const std::vector<RecordedStart> recorded = RecordedStarts(starts);
+    ::SetEnvironmentVariableW(L"PATH", oldLength ? oldPath : nullptr);
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].program, Utf8(program));
+    EXPECT_EQ(recorded[0].commandLine, "\"" + Utf8(program) + "\" WWW_GetWindowInfo");
+    RemoveFile(starts);
+    ::Sleep(300);  // the fake's start has ended before its file goes
+    ::DeleteFileW(program.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 // The reply is answered as soon as it is there: a browser that is slow to
 // end the conversation afterwards (DdeDisconnect waits up to 10 s for it)
 // costs the answer nothing. The asking thread goes on meanwhile, and the
@@ -202,7 +250,7 @@ TEST_F(BrowserQuery, TheFallbackCommandNeverRunsAProgramFromThisProgramsFolderOr
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedEnvironment path("PATH", c.path);
-        const std::string program = guard::FindSystemProgram("Planted");
+        const std::string program = Narrow(guard::FindSystemProgram(L"Planted"));
         if (!c.found) {
             EXPECT_EQ(program, "");
             continue;
@@ -218,9 +266,9 @@ TEST_F(BrowserQuery, TheFallbackCommandNeverRunsAProgramFromThisProgramsFolderOr
     // A name with a path is refused: it would be taken relative to the
     // current folder.
     ScopedEnvironment path("PATH", legit.Path());
-    for (const char* name : {"sub\\Planted", ".\\Planted", "C:Planted", "\"Planted\""}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(guard::FindSystemProgram(name), "");
+    for (const wchar_t* name : {L"sub\\Planted", L".\\Planted", L"C:Planted", L"\"Planted\""}) {
+        SCOPED_TRACE(Narrow(name));
+        EXPECT_EQ(guard::FindSystemProgram(name), L"");
     }
     RemoveFile(starts);
     ::Sleep(300);  // the fake's last start has ended before its file goes

@@ -300,7 +300,7 @@ TEST_F(MainWindowForm, TheAutostartBoxShowsTheRunValueAndWritesOrRemovesIt) {
 TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
     struct Call {
         HWND owner;
-        std::string verb, file;
+        std::wstring verb, file;
         bool parameters, directory;
         int show;
     };
@@ -312,8 +312,8 @@ TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
         else
             RemoveFile(readMe);
         std::vector<Call> calls;
-        SetShellExecute([&](HWND owner, const char* verb, const char* file, const char* parameters,
-                            const char* directory, int show) {
+        SetShellExecute([&](HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                            const wchar_t* directory, int show) {
             calls.push_back(Call{owner, verb, file, parameters != nullptr, directory != nullptr, show});
         });
         HWND application = nullptr;
@@ -332,12 +332,31 @@ TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
         RemoveFile(readMe);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].owner, application) << "owned by the application's window";
-        EXPECT_EQ(calls[0].verb, "open");
-        EXPECT_EQ(calls[0].file, there ? readMe : ProgramDir() + "\\");
+        EXPECT_EQ(calls[0].verb, L"open");
+        const std::string expected = there ? readMe : ProgramDir() + "\\";
+        EXPECT_EQ(calls[0].file, std::wstring(expected.begin(), expected.end()));
         EXPECT_FALSE(calls[0].parameters);
         EXPECT_FALSE(calls[0].directory);
         EXPECT_EQ(calls[0].show, SW_SHOW);
     }
+}
+
+// The program may live under a user name that the ANSI code page lacks (a
+// Cyrillic one on a German Windows): the read-me beside it is named whole.
+TEST(ReadMe, TheReadMeIsFoundInAFolderOutsideTheCodePage) {
+    const std::string dir = ProgramDir();
+    const std::wstring folder = std::wstring(dir.begin(), dir.end()) + L"\\\x0418\x0432\x0430\x043D";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring program = folder + L"\\Startwacht.exe";
+    const std::wstring readMe = folder + L"\\LIESMICH.txt";
+    ::DeleteFileW(readMe.c_str());
+    EXPECT_EQ(ReadMeAddress(program), folder + L"\\") << "without the read-me: the folder";
+    const HANDLE file = ::CreateFileW(readMe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+    EXPECT_EQ(ReadMeAddress(program), readMe);
+    ::DeleteFileW(readMe.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(MainWindowForm, TheTrayMenuHoldsInfoASeparatorAndBeenden) {

@@ -136,6 +136,20 @@ public:
     explicit Startwacht(std::optional<WORD> showMode = std::nullopt, const std::string& arguments = "") {
         Start("\"" + ProgramDir() + "\\Startwacht.exe\"" + arguments, showMode, nullptr, nullptr);
     }
+    // A copy in a folder that the ANSI code page may lack, started through
+    // the wide call with a wide environment block (CREATE_UNICODE_ENVIRONMENT).
+    Startwacht(const std::wstring& exe, const std::wstring& directory, std::wstring environment) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        std::wstring line = L"\"" + exe + L"\"";
+        if (::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                             environment.data(), directory.c_str(), &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            process_ = pi.hProcess;
+            id_ = pi.dwProcessId;
+        }
+    }
     explicit Startwacht(const StartwachtCopy& copy) {
         std::string environment = EnvironmentBlock(copy.environment);
         Start("\"" + copy.exe + "\"", std::nullopt, copy.directory.empty() ? nullptr : copy.directory.c_str(),
