@@ -670,32 +670,32 @@ void MeasureWithHungWindow(const std::string& exe, const std::string& hungExe, c
     const double first = OneRestoration(key, "about:hung-1");
     const auto firstAt = Clock::now();
     // The window opened from the icon at moments across the query, parked
-    // again after each.
+    // again after each, beside the second write.
     std::vector<double> opens;
-    for (const double at : {300.0, 1000.0, 2000.0, 4000.0, 6000.0}) {
-        while (MsSince(firstAt) < at) ::Sleep(1);
-        const auto clickAt = Clock::now();
-        ClickTrayIcon(program.Id());
-        double opened = -1;
-        while (MsSince(clickAt) < 12000) {
-            if (form && ::IsWindowVisible(form)) {
-                opened = MsSince(clickAt);
-                break;
+    std::thread opener([&] {
+        for (const double at : {300.0, 1000.0, 2000.0, 4000.0, 6000.0}) {
+            while (MsSince(firstAt) < at) ::Sleep(1);
+            const auto clickAt = Clock::now();
+            ClickTrayIcon(program.Id());
+            double opened = -1;
+            while (MsSince(clickAt) < 12000) {
+                if (form && ::IsWindowVisible(form)) {
+                    opened = MsSince(clickAt);
+                    break;
+                }
+                ::Sleep(1);
             }
-            ::Sleep(1);
+            opens.push_back(opened);
+            ::PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            const auto parkAt = Clock::now();
+            while (form && ::IsWindowVisible(form) && MsSince(parkAt) < 12000) ::Sleep(5);
         }
-        opens.push_back(opened);
-        ::PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        const auto parkAt = Clock::now();
-        while (form && ::IsWindowVisible(form) && MsSince(parkAt) < 12000) ::Sleep(5);
-        if (at == 2000.0) {
-            // The second write, 3 s after the first.
-            while (MsSince(firstAt) < 3000) ::Sleep(1);
-            const double second = OneRestoration(key, "about:hung-2");
-            std::printf("hung window: %s: first write undone after %.1f ms, the second (3 s later) after %.1f ms\n",
-                        exe.c_str(), first, second);
-        }
-    }
+    });
+    while (MsSince(firstAt) < 3000) ::Sleep(1);
+    const double second = OneRestoration(key, "about:hung-2");
+    opener.join();
+    std::printf("hung window: %s: first write undone after %.1f ms, the second (3 s later) after %.1f ms\n",
+                exe.c_str(), first, second);
     std::printf("hung window: %s: window opened from the icon", exe.c_str());
     for (const double ms : opens) std::printf(" %.0f", ms);
     std::printf(" ms (clicks 0.3, 1, 2, 4 and 6 s after the first write)\n");
