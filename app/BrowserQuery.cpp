@@ -73,11 +73,11 @@ TDdeInstance::TDdeInstance() {
 
 TDdeInstance::~TDdeInstance() {
     if (activeInstance == id_) activeInstance = 0;
-    // While a query cut short still waits in DDE's connect, the program's
-    // end must not wait for it: a DDE call here could wait for the lock of
-    // the DDE layer that the connect may hold. The process ends next and
-    // takes the instance with it.
-    const bool waiting = QueryThread() && QueryThread()->HeldByQueryCutShort();
+    // While a query still runs (in DDE's connect, or closing a conversation
+    // with a slow server), the program's end must not wait for it: a DDE
+    // call here could wait for the lock of the DDE layer that the query may
+    // hold. The process ends next and takes the instance with it.
+    const bool waiting = QueryThread() && QueryThread()->Busy();
     QueryThread().reset();
     if (waiting) return;
     if (service_) {

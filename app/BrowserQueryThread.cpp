@@ -130,7 +130,7 @@ TBrowserQueryThread::~TBrowserQueryThread() {
         state_->next.reset();
     }
     ::SetEvent(state_->wake.Get());
-    if (HeldByQueryCutShort() || !thread_) return;
+    if (Busy() || !thread_) return;
     WaitServingSentMessages(thread_.Get(), kEndWait);
 }
 
@@ -142,6 +142,11 @@ bool TBrowserQueryThread::Put(std::shared_ptr<TQueryJob> job) {
     }
     ::SetEvent(state_->wake.Get());
     return true;
+}
+
+bool TBrowserQueryThread::Busy() const {
+    const std::lock_guard hold(state_->lock);
+    return state_->running && !state_->running->finished;
 }
 
 bool TBrowserQueryThread::HeldByQueryCutShort() const {

@@ -49,8 +49,8 @@ struct TQueryThreadState;
 class TBrowserQueryThread {
 public:
     TBrowserQueryThread();
-    // Asks the idle thread to end and waits a little for it; a thread still
-    // held by a query cut short is not waited for (the process ends next).
+    // Asks the idle thread to end and waits a little for it; a thread that
+    // still runs a query is not waited for (the process ends next).
     ~TBrowserQueryThread();
     TBrowserQueryThread(const TBrowserQueryThread&) = delete;
     TBrowserQueryThread& operator=(const TBrowserQueryThread&) = delete;
@@ -63,6 +63,9 @@ public:
     // connect waits on every top-level window, also on one whose thread
     // handles no messages).
     bool HeldByQueryCutShort() const;
+    // A query still holds the thread (its answer may have gone out already,
+    // while the conversation is still being closed).
+    bool Busy() const;
 
 private:
     std::shared_ptr<TQueryThreadState> state_;
