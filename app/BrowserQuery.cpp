@@ -22,6 +22,11 @@ TConversationObserver& ConversationObserver() {
     return observer;
 }
 
+TDisconnectObserver& DisconnectObserver() {
+    static TDisconnectObserver observer;
+    return observer;
+}
+
 std::unique_ptr<TBrowserQueryThread>& QueryThread() {
     static std::unique_ptr<TBrowserQueryThread> thread;
     return thread;
@@ -89,6 +94,8 @@ TDdeInstance::~TDdeInstance() {
 
 void SetConversationObserver(TConversationObserver observer) { ConversationObserver() = std::move(observer); }
 
+void SetDisconnectObserver(TDisconnectObserver observer) { DisconnectObserver() = std::move(observer); }
+
 bool IsOnline() {
     DWORD flags = 7;
     return ::InternetGetConnectedState(&flags, 0) != FALSE;
@@ -108,6 +115,7 @@ bool TBrowserQuery::Start(const std::string& service) {
     job->id = ++lastId_ ? lastId_ : ++lastId_;  // 0 is never an id
     job->service = service;
     job->observer = ConversationObserver();
+    job->disconnecting = DisconnectObserver();
     job->started = ::GetTickCount();
     job->timeLimit = Bound;
     job->answerTo = window_.Get();

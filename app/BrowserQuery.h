@@ -91,5 +91,9 @@ private:
 // query asks the DDE layer for it once connected (on the query's thread; the
 // observer in place when the query starts is the one called).
 void SetConversationObserver(TConversationObserver observer);
+// Seam for tests: runs on the query's thread as each connected conversation
+// is about to be closed (where a test plays a server slow to end it, which
+// Wine's DdeDisconnect does not wait for).
+void SetDisconnectObserver(TDisconnectObserver observer);
 
 }  // namespace sw::guard

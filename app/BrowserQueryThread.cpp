@@ -48,7 +48,7 @@ DWORD RemainingTime(DWORD started, DWORD limit) {
 std::string RunQuery(DWORD instance, TQueryJob& job) {
     const TDdeConversation conversation(
         instance, job.service, WindowInfoTopic,
-        [&job] { return StartBrowserProgram(job.service, WindowInfoTopic); }, job.observer);
+        [&job] { return StartBrowserProgram(job.service, WindowInfoTopic); }, job.observer, job.disconnecting);
     const std::string reply = conversation.Request(WindowInfoItem, RemainingTime(job.started, job.timeLimit));
     // The reply goes out before the conversation is closed: a server slow to
     // end the conversation must not turn a reply into none.

@@ -22,6 +22,7 @@ struct TQueryJob {
     uint32_t id = 0;
     std::string service;
     TConversationObserver observer;
+    TDisconnectObserver disconnecting;
     // When the query was asked: the request waits only for what is left of
     // the query's time.
     DWORD started = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 #include <vector>
 
 namespace sw::guard {
@@ -51,8 +52,12 @@ TDdeConversation::TDdeString::~TDdeString() {
 }
 
 TDdeConversation::TDdeConversation(DWORD instance, const std::string& service, const char* topic,
-                                   const std::function<bool()>& startServer, const TConversationObserver& observer)
-    : instance_(instance), service_(instance, service.c_str()), topic_(instance, topic) {
+                                   const std::function<bool()>& startServer, const TConversationObserver& observer,
+                                   TDisconnectObserver disconnecting)
+    : instance_(instance),
+      service_(instance, service.c_str()),
+      topic_(instance, topic),
+      disconnecting_(std::move(disconnecting)) {
     Connect();
     if (!conversation_ && startServer && startServer()) Connect();
     if (!conversation_) return;
@@ -65,6 +70,7 @@ TDdeConversation::TDdeConversation(DWORD instance, const std::string& service, c
 
 TDdeConversation::~TDdeConversation() {
     if (!conversation_) return;
+    if (disconnecting_) disconnecting_();
     ::DdeSetUserHandle(conversation_, QID_SYNC, 0);
     ::DdeDisconnect(conversation_);
 }

@@ -14,6 +14,9 @@ namespace sw::guard {
 
 // Sees the information of a conversation once it is connected.
 using TConversationObserver = std::function<void(const CONVINFO&)>;
+// Runs when a connected conversation is about to be closed (DdeDisconnect,
+// which waits for the server's answer).
+using TDisconnectObserver = std::function<void()>;
 
 // A DDE instance of the calling thread (an instance serves only the thread
 // that made it): a client only, which offers no service.
@@ -37,7 +40,8 @@ private:
 class TDdeConversation {
 public:
     TDdeConversation(DWORD instance, const std::string& service, const char* topic,
-                     const std::function<bool()>& startServer, const TConversationObserver& observer);
+                     const std::function<bool()>& startServer, const TConversationObserver& observer,
+                     TDisconnectObserver disconnecting = nullptr);
     ~TDdeConversation();
     TDdeConversation(const TDdeConversation&) = delete;
     TDdeConversation& operator=(const TDdeConversation&) = delete;
@@ -67,6 +71,7 @@ private:
     TDdeString service_;
     TDdeString topic_;
     HCONV conversation_ = nullptr;
+    TDisconnectObserver disconnecting_;
 };
 
 // The callback of the program's DDE instances: the guard is a DDE client

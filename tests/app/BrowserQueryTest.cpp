@@ -155,14 +155,16 @@ TEST_F(BrowserQuery, TheFallbackFindsAndStartsTheBrowserInAFolderOutsideTheCodeP
 }
 
 // The reply is answered as soon as it is there: a browser that is slow to
-// end the conversation afterwards (DdeDisconnect waits up to 10 s for it)
-// costs the answer nothing. The asking thread goes on meanwhile, and the
-// next query is taken once the thread is free.
+// end the conversation afterwards (on Windows DdeDisconnect waits up to 10 s
+// for its answer; here the query's thread is held as it is about to close)
+// costs the answer nothing. The next query is taken once the thread is free.
 TEST_F(BrowserQuery, AReplyIsUsedEvenWhenTheEndOfTheConversationIsSlow) {
     {
-        FakeBrowserProcess browser("FAKEIE", "da", "--slow-end 15000");
+        FakeBrowserProcess browser("FAKEIE", "da");
         ASSERT_TRUE(browser.Ready());
+        guard::SetDisconnectObserver([] { ::Sleep(12000); });
         EXPECT_EQ(AskBrowser("FAKEIE"), "da");
+        guard::SetDisconnectObserver(nullptr);
     }
     FakeBrowserProcess browser("OTHERIE", "auch da");
     ASSERT_TRUE(browser.Ready());

@@ -3,11 +3,9 @@
 // with the bytes of a file that the test writes, optionally after a delay, or
 // with no data at all; with --tell-code-page it answers instead with the code
 // page of the client's conversation context ("1004" for CP_WINANSI; "none"
-// when the client gave no context). With --slow-end it handles no message for
-// MS milliseconds once it has sent a reply, so the client's end of the
-// conversation (DdeDisconnect) waits that long for its answer.
+// when the client gave no context).
 //
-//   FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply] [--tell-code-page] [--slow-end MS]
+//   FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply] [--tell-code-page]
 //
 // Started by the guard's fallback command ("<program> WWW_GetWindowInfo") it
 // only appends a line to the file named by FAKEBROWSER_STARTS and exits, so a
@@ -32,8 +30,6 @@ std::string replyFile;
 DWORD delayMs = 0;
 bool noReply = false;
 bool tellCodePage = false;
-DWORD slowEndMs = 0;
-bool replied = false;
 std::string connectCodePage = "none";
 
 HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, HDDEDATA, ULONG_PTR data1,
@@ -51,7 +47,6 @@ HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, H
         std::string reply((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (tellCodePage) reply = connectCodePage;
         reply.push_back('\0');
-        replied = true;
         return ::DdeCreateDataHandle(instance, reinterpret_cast<BYTE*>(reply.data()),
                                      static_cast<DWORD>(reply.size()), 0, item, CF_TEXT, 0);
     }
@@ -95,7 +90,6 @@ int main(int argc, char** argv) {
         else if (arg == "--delay" && i + 1 < argc) delayMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
         else if (arg == "--no-reply") noReply = true;
         else if (arg == "--tell-code-page") tellCodePage = true;
-        else if (arg == "--slow-end" && i + 1 < argc) slowEndMs = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
     }
     if (service.empty()) {
         std::fprintf(stderr, "usage: FakeBrowser --service NAME --reply FILE [--delay MS] [--no-reply]\n");
@@ -112,9 +106,6 @@ int main(int argc, char** argv) {
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
-        // The reply is posted by now; the client's WM_DDE_TERMINATE waits.
-        if (replied && slowEndMs) ::Sleep(slowEndMs);
-        replied = false;
     }
     ::DdeNameService(instance, serviceHandle, nullptr, DNS_UNREGISTER);
     ::DdeFreeStringHandle(instance, serviceHandle);
