@@ -111,26 +111,16 @@ namespace {
 // An ASCII path as the A calls take it.
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-std::string Utf8(const std::wstring& text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
-    bytes.resize(bytes.size() - 1);
-    return bytes;
-}
-
 }  // namespace
 
 // A user name that the ANSI code page lacks (a Cyrillic one on a German
 // Windows) is an everyday folder: the browser's program in such a folder of
 // PATH is found and started there, its path and command line whole.
 TEST_F(BrowserQuery, TheFallbackFindsAndStartsTheBrowserInAFolderOutsideTheCodePage) {
-    const std::string dir = ProgramDir();
-    const std::wstring folder = std::wstring(dir.begin(), dir.end()) + L"\\\x041F\x0440\x043E\x0432\x0435\x0440\x043A\x0430";
+    const std::wstring folder = Widened(ProgramDir()) + L"\\\x041F\x0440\x043E\x0432\x0435\x0440\x043A\x0430";
     const std::wstring program = folder + L"\\CyrBrowser.EXE";
     ::CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring fake = std::wstring(dir.begin(), dir.end()) + L"\\FakeBrowser.exe";
+    const std::wstring fake = Widened(ProgramDir()) + L"\\FakeBrowser.exe";
     ASSERT_TRUE(::CopyFileW(fake.c_str(), program.c_str(), FALSE));
     wchar_t oldPath[32768] = {};
     const DWORD oldLength = ::GetEnvironmentVariableW(L"PATH", oldPath, 32768);

@@ -344,8 +344,7 @@ TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
 // The program may live under a user name that the ANSI code page lacks (a
 // Cyrillic one on a German Windows): the read-me beside it is named whole.
 TEST(ReadMe, TheReadMeIsFoundInAFolderOutsideTheCodePage) {
-    const std::string dir = ProgramDir();
-    const std::wstring folder = std::wstring(dir.begin(), dir.end()) + L"\\\x0418\x0432\x0430\x043D";
+    const std::wstring folder = Widened(ProgramDir()) + L"\\\x0418\x0432\x0430\x043D";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring program = folder + L"\\Startwacht.exe";
     const std::wstring readMe = folder + L"\\LIESMICH.txt";

@@ -144,17 +144,6 @@ TEST_F(Planted, AnIexploreBesideTheProgramOrInTheCurrentFolderNeverRuns) {
 
 namespace {
 
-std::wstring Widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-std::string Utf8(const std::wstring& text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
-    bytes.resize(bytes.size() - 1);
-    return bytes;
-}
-
 // This process's environment as a wide block, with PATH and the fake
 // browser's record file set.
 std::wstring WideEnvironment(const std::wstring& path, const std::wstring& starts) {

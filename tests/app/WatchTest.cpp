@@ -85,6 +85,19 @@ protected:
     void Join() {
         if (driver.joinable()) driver.join();
     }
+    // The guard asks the browser at every attempt, and the query's bound is
+    // longer than every wait of a test: only a guard that never waits for
+    // the query answers in time.
+    void OnlineWithAQueryLongerThanTheTest(TForm1& form) {
+        OnMain<bool>([&] {
+            form.Guard().IsOnline = [this] {
+                ++cycles;
+                return true;
+            };
+            form.Guard().QueryBound = 120000;
+            return true;
+        });
+    }
     // A value of the window, read on the main thread.
     template <typename T>
     static T OnMain(const std::function<T()>& read) {
@@ -275,16 +288,7 @@ TEST_F(WatchedWindow, WhileTheBrowserQueryHangsTheGuardAndTheWindowAnswerAsAlway
     int linesAtSecondUndo = -1;
     bool openedWhileHanging = false;
     const int exitCode = Run([&](TForm1& form) {
-        OnMain<bool>([&] {
-            form.Guard().IsOnline = [this] {
-                ++cycles;
-                return true;
-            };
-            // Longer than every wait of the test: only a guard that never
-            // waits for the query answers in time.
-            form.Guard().QueryBound = 120000;
-            return true;
-        });
+        OnlineWithAQueryLongerThanTheTest(form);
         EXPECT_TRUE(Eventually([&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); }));
         // Made once the program runs: its start needs no answer of it.
         HungWindowProcess hung;
@@ -323,11 +327,7 @@ TEST_F(WatchedWindow, TheEndOfTheSessionDuringAHangingQuerySavesTheAttempt) {
     bool hungAtEnd = false;
     LRESULT answer = 0;
     const int exitCode = Run([&](TForm1& form) {
-        OnMain<bool>([&] {
-            form.Guard().IsOnline = [] { return true; };
-            form.Guard().QueryBound = 120000;
-            return true;
-        });
+        OnlineWithAQueryLongerThanTheTest(form);
         EXPECT_TRUE(Eventually([&] { return OnMain<bool>([&] { return form.RegistryWatch1->Watching(); }); }));
         HungWindowProcess hung;
         ASSERT_TRUE(hung.Ready());

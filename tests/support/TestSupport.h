@@ -33,6 +33,11 @@ void RemoveFile(const std::string& path);
 // The directory of the running test program.
 std::string ProgramDir();
 
+// A path of the tests' own folders (ASCII) widened, and a wide text as
+// UTF-8: for paths under a name that the ANSI code page lacks.
+std::wstring Widened(const std::string& ascii);
+std::string Utf8(const std::wstring& text);
+
 // The 32-bit top-down pixels of a bitmap, as 0x00BBGGRR.
 std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, int width, int height);
 // The screen's pixels in a rectangle, the same way.
