@@ -26,6 +26,9 @@ constexpr const char* kOpenRequestName = "Startwacht-4014747b-d2f5-4e23-bc07-5f8
 // and for one answer of it.
 constexpr DWORD kRunningCopyWait = 10000;
 constexpr DWORD kAnswerWait = 5000;
+// The message of a start whose running copy does not answer; the user just
+// started the program, so it may come to the front.
+constexpr UINT kUnreachableStyle = MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND;
 
 TAllowSetForegroundWindow& AllowForegroundCall() {
     static TAllowSetForegroundWindow call;
@@ -155,8 +158,7 @@ bool GuardsInPlaceOfRunningCopy(TRunningCopyMark& mark) {
         if (AskRunningCopyToOpen()) return false;
         const DWORD elapsed = ::GetTickCount() - start;
         if (elapsed >= kRunningCopyWait) {
-            ::MessageBoxA(nullptr, guard::RunningCopyUnreachable, "Startwacht",
-                          MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+            ::MessageBoxA(nullptr, guard::RunningCopyUnreachable, "Startwacht", kUnreachableStyle);
             return false;
         }
         if (mark.TakeOver(std::min<DWORD>(100, kRunningCopyWait - elapsed))) return true;
