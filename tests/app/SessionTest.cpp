@@ -13,6 +13,7 @@
 #include "HungWindowProcess.h"
 #include "StartwachtProcess.h"
 #include "TrayPicture.h"
+#include "framework/Handles.h"
 #include "framework/TextLines.h"
 #include "support/TestSupport.h"
 
@@ -30,6 +31,17 @@ protected:
         return !lines.empty() && lines.front().ends_with(">>Startpage:" + address);
     }
     static size_t ShownIcons() { return ShownTrayIcons().size(); }
+    // Starts a copy that is held up in its start by a message about an
+    // unreadable log file, so that it answers no other start; true once
+    // the message shows.
+    static bool StartHeldUp(std::optional<Startwacht>& copy) {
+        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+        WriteFileBytes(LogPath(), LogFile(2));
+        const sw::FileHandle held(::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!held) return false;
+        copy.emplace();
+        return WaitFor([&] { return copy->MessageBox() != nullptr; }, 30s);
+    }
 };
 
 // The question writes both files and holds the guard: the icon goes, and a
@@ -169,14 +181,8 @@ TEST_F(Session, TwoStartsAtOnceLeaveOneCopyWithItsWindowOpen) {
 // unreadable log file) waits for it; when that copy ends instead, the
 // waiting start guards in its place.
 TEST_F(Session, AStartWaitingForACopyThatEndsGuardsInItsPlace) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
-    WriteFileBytes(LogPath(), LogFile(2));
-    HANDLE held = ::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::optional<Startwacht> first(std::in_place);
-    const bool shown = WaitFor([&] { return first->MessageBox() != nullptr; }, 30s);
-    ::CloseHandle(held);
-    ASSERT_TRUE(shown);
+    std::optional<Startwacht> first;
+    ASSERT_TRUE(StartHeldUp(first));
 
     Startwacht second;
     ::Sleep(2000);
@@ -204,14 +210,8 @@ struct ClosedDacl {
 // Startwacht runs, and ends once that is read: no window or icon of its
 // own, and the running copy goes on.
 TEST_F(Session, ASecondStartThatGetsNoAnswerSaysSoAndEnds) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
-    WriteFileBytes(LogPath(), LogFile(2));
-    HANDLE held = ::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Startwacht first;
-    const bool shown = WaitFor([&] { return first.MessageBox() != nullptr; }, 30s);
-    ::CloseHandle(held);
-    ASSERT_TRUE(shown);
+    std::optional<Startwacht> first;
+    ASSERT_TRUE(StartHeldUp(first));
 
     Startwacht second;
     HWND box = nullptr;
@@ -222,7 +222,7 @@ TEST_F(Session, ASecondStartThatGetsNoAnswerSaysSoAndEnds) {
     EXPECT_FALSE(second.Form());
     CloseMessage(box);
     EXPECT_EQ(second.ExitCode(30s), std::optional<DWORD>(0));
-    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(first->Running());
 }
 
 // The mark of a running copy made under a security descriptor that this
