@@ -225,25 +225,42 @@ TEST_F(Session, ASecondStartThatGetsNoAnswerSaysSoAndEnds) {
     EXPECT_TRUE(first->Running());
 }
 
-// The mark of a running copy made under a security descriptor that this
-// start may not open (a copy with other rights made it): the start never
-// guards beside it. Where the copy answers, its window opens; where nothing
-// answers (here the mark is held by the test alone), the start says so.
+// The mark of a running copy made under a security descriptor that a start
+// may not open (a copy with other rights made it): the start never guards
+// beside it. Where the copy answers, its window opens; where it does not
+// (held up in its start), the start says so. The same where the name is
+// held by something that is no mutex.
 TEST_F(Session, AStartThatMayNotOpenTheMarkNeverGuardsBesideTheCopy) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
-    ClosedDacl closed;
+    // The running copy's mark gets a DACL that lets no one in.
+    const auto closeMark = [] {
+        ClosedDacl closed;
+        HANDLE mark = ::OpenMutexA(WRITE_DAC, FALSE, kMarkName);
+        if (!mark) return false;
+        const DWORD set = ::SetSecurityInfo(mark, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                            &closed.acl, nullptr);
+        ::CloseHandle(mark);
+        HANDLE again = ::CreateMutexA(nullptr, FALSE, kMarkName);
+        if (again) ::CloseHandle(again);
+        return set == ERROR_SUCCESS && !again;
+    };
+    // A start that must say that Startwacht runs, and end once that is read
+    // without a window or an icon of its own.
+    const auto startSaysSo = [] {
+        Startwacht start;
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitFor([&] { return (box = start.MessageBox()) != nullptr; }, 60s)) << "the start is silent";
+        EXPECT_FALSE(start.Form()) << "it guards beside the copy";
+        EXPECT_FALSE(start.Application()) << "it started as a program of its own";
+        if (box) CloseMessage(box);
+        EXPECT_EQ(start.ExitCode(30s), std::optional<DWORD>(0));
+    };
     {
         SCOPED_TRACE("a copy runs and answers");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
         Startwacht first;
         ASSERT_TRUE(first.WaitUntilStarted());
         ASSERT_TRUE(WaitFor([] { return ShownIcons() == 1; }, 30s));
-        HANDLE mark = ::OpenMutexA(WRITE_DAC, FALSE, kMarkName);
-        ASSERT_TRUE(mark);
-        ASSERT_EQ(::SetSecurityInfo(mark, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &closed.acl,
-                                    nullptr),
-                  static_cast<DWORD>(ERROR_SUCCESS));
-        ::CloseHandle(mark);
-        ASSERT_FALSE(::CreateMutexA(nullptr, FALSE, kMarkName)) << "the mark still opens";
+        ASSERT_TRUE(closeMark());
 
         Startwacht second;
         EXPECT_EQ(second.ExitCode(30s), std::optional<DWORD>(0));
@@ -251,35 +268,22 @@ TEST_F(Session, AStartThatMayNotOpenTheMarkNeverGuardsBesideTheCopy) {
         EXPECT_FALSE(second.Form());
         EXPECT_EQ(ShownIcons(), 1u);
     }
+    {
+        SCOPED_TRACE("a copy runs and does not answer");
+        std::optional<Startwacht> first;
+        ASSERT_TRUE(StartHeldUp(first));
+        ASSERT_TRUE(closeMark());
+        startSaysSo();
+        EXPECT_TRUE(first->Running());
+    }
     ClearStartwachtFiles();
-
-    // Nothing answers: the mark held by the test alone under a DACL that
-    // lets no one in, or its name held by something that is no mutex.
-    SECURITY_DESCRIPTOR descriptor{};
-    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    ::SetSecurityDescriptorDacl(&descriptor, TRUE, &closed.acl, FALSE);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
-    struct Holder {
-        const char* name;
-        HANDLE (*make)(SECURITY_ATTRIBUTES*);
-    };
-    for (const Holder holder :
-         {Holder{"a closed mark", [](SECURITY_ATTRIBUTES* a) { return ::CreateMutexA(a, TRUE, kMarkName); }},
-          Holder{"an event", [](SECURITY_ATTRIBUTES*) { return ::CreateEventA(nullptr, TRUE, FALSE, kMarkName); }}}) {
-        SCOPED_TRACE(holder.name);
-        HANDLE mark = holder.make(&attributes);
-        ASSERT_TRUE(mark);
-        ASSERT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-
-        Startwacht start;
-        HWND box = nullptr;
-        EXPECT_TRUE(WaitFor([&] { return (box = start.MessageBox()) != nullptr; }, 60s)) << "the start is silent";
-        EXPECT_FALSE(start.Form()) << "it guards beside the copy";
-        if (box) CloseMessage(box);
-        EXPECT_EQ(start.ExitCode(30s), std::optional<DWORD>(0));
+    {
+        SCOPED_TRACE("the name is held by an event");
+        HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, kMarkName);
+        ASSERT_TRUE(event);
+        startSaysSo();
         EXPECT_FALSE(ReadFileBytes(SettingsPath()));
-        EXPECT_EQ(ShownIcons(), 0u);
-        ::CloseHandle(mark);
+        ::CloseHandle(event);
     }
 }
 
