@@ -229,6 +229,13 @@ void TForm1::WndProc(TMessage& message) {
     TForm::WndProc(message);
 }
 
+void TForm1::AcceptOpenRequests() {
+    acceptOpenRequests_ = true;
+    // Where the filter refuses, only starts with this copy's rights reach
+    // it; a start that is not answered says so to the user.
+    LetLowerRightsSend(Handle(), OpenRequestMessage());
+}
+
 // The field holds the address in UTF-16, so that an address that the ANSI
 // code page lacks shows as it is and comes back unchanged.
 std::string TForm1::AddressText() const { return guard::StoredAddress(Edit1->WideText(), SystemAnsiCodePage()); }

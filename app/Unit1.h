@@ -96,8 +96,9 @@ public:
     // Another start of the program in this session asks this one to open
     // its window (OpenRequestMessage, Program.h); it is answered only once
     // the program runs its message loop, and the window opens as a click on
-    // the icon opens it.
-    void AcceptOpenRequests() { acceptOpenRequests_ = true; }
+    // the icon opens it. A start with lower rights than this copy's may ask
+    // too.
+    void AcceptOpenRequests();
 
     // The guard with the module's state (settings lines, protected address).
     guard::TGuard& Guard() { return guard_; }

@@ -369,6 +369,62 @@ TEST_F(MainWindowForm, TheTrayMenuHoldsInfoASeparatorAndBeenden) {
     });
 }
 
+// What the message filter of Windows' integrity levels was asked to let
+// through: per call the function ("Ex" for ChangeWindowMessageFilterEx),
+// window, message and action.
+struct FilterCall {
+    std::string function;
+    HWND window;
+    UINT message;
+    DWORD action;
+    bool operator==(const FilterCall&) const = default;
+};
+std::vector<FilterCall> filterCalls;
+BOOL WINAPI FakeFilterForWindow(HWND window, UINT message, DWORD action, void*) {
+    filterCalls.push_back({"Ex", window, message, action});
+    return TRUE;
+}
+BOOL WINAPI FakeFilterForProcess(UINT message, DWORD action) {
+    filterCalls.push_back({"", nullptr, message, action});
+    return TRUE;
+}
+
+// Once the window takes another start's request to open, a start with
+// lower rights may send it: for this window alone where Windows has
+// ChangeWindowMessageFilterEx (7 and later), for the process where it has
+// only ChangeWindowMessageFilter (Vista), and nothing on XP, which has
+// neither. Each Windows is played by what user32 offers.
+TEST_F(MainWindowForm, TheOpenRequestPassesTheFilterOfLowerRights) {
+    struct System {
+        const char* name;
+        bool forWindow;
+        bool forProcess;
+    };
+    for (const System system : {System{"7", true, true}, System{"Vista", false, true}, System{"XP", false, false}}) {
+        SCOPED_TRACE(system.name);
+        filterCalls.clear();
+        SetUser32FunctionLookup([&](const char* name) -> FARPROC {
+            if (system.forWindow && std::string(name) == "ChangeWindowMessageFilterEx")
+                return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeFilterForWindow));
+            if (system.forProcess && std::string(name) == "ChangeWindowMessageFilter")
+                return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeFilterForProcess));
+            return nullptr;
+        });
+        HWND window = nullptr;
+        Run([&](TForm1& f) {
+            window = f.Handle();
+            EXPECT_TRUE(filterCalls.empty()) << "before the window takes requests";
+        });
+        SetUser32FunctionLookup(nullptr);
+        std::vector<FilterCall> expected;
+        if (system.forWindow)
+            expected.push_back({"Ex", window, OpenRequestMessage(), 1});
+        else if (system.forProcess)
+            expected.push_back({"", nullptr, OpenRequestMessage(), 1});
+        EXPECT_EQ(filterCalls, expected);
+    }
+}
+
 // Loading the maximum into the field runs its change handler, which writes
 // the settings file back exactly when the shown number changed.
 TEST_F(MainWindowForm, LoadingADifferentMaximumWritesTheSettingsBack) {
