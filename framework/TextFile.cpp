@@ -76,11 +76,10 @@ FileWrites& WritesOf(const std::string& path) {
     return *writes;
 }
 
-// The temporary file of one write: what a crash left there before is
-// removed first, and it is deleted again unless it was moved into place.
+// The temporary file of one write, deleted unless it was moved into place.
 class TempFile {
 public:
-    explicit TempFile(std::string path) : path_(std::move(path)) { RemoveLeftover(); }
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
     ~TempFile() {
         if (!path_.empty()) ::DeleteFileA(path_.c_str());
     }
@@ -89,15 +88,16 @@ public:
     const std::string& Path() const { return path_; }
     void Release() { path_.clear(); }
 
-private:
-    void RemoveLeftover() const {
-        // A leftover may carry the old file's hidden or system flag (set just
-        // before the rename), which would make creating it anew fail.
-        if (::GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    // Removes what a crash between an earlier write and its rename left
+    // there. Such a leftover may carry the old file's hidden or system flag
+    // (set just before the rename), which would make creating it anew fail.
+    bool RemoveLeftover() const {
+        if (::GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
         ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(path_.c_str());
+        return ::DeleteFileA(path_.c_str()) != 0;
     }
 
+private:
     std::string path_;
 };
 
@@ -118,12 +118,18 @@ void WriteWholeFile(const std::string& path, const std::string& data) {
     TempFile temp(TemporaryPathOf(path));
     {
         FileHandle file;
+        // Made anew, never opened as found: a leftover held open by another
+        // program is waited for like the file itself.
         const bool created = Retried([&] {
-            file.Attach(::CreateFileA(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!temp.RemoveLeftover()) return false;
+            file.Attach(::CreateFileA(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
             return static_cast<bool>(file);
         });
-        if (!created) throw fail();
+        if (!created) {
+            temp.Release();  // what is there now is not this write's
+            throw fail();
+        }
         size_t done = 0;
         while (done < data.size()) {
             DWORD written = 0;
