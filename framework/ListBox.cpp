@@ -198,6 +198,18 @@ void TCustomListBox::SetItemHeight(int value) {
     }
 }
 
+void TCustomListBox::ChangeScale(int m, int d) {
+    TWinControl::ChangeScale(m, d);
+    // After the scaled font: a list box measures its lines anew at
+    // WM_SETFONT, and this height is the design's for that font.
+    if (itemHeight_ <= 0) return;
+    itemHeight_ = ::MulDiv(itemHeight_, m, d);
+    if (HandleAllocated()) {
+        ::SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, itemHeight_);
+        Invalidate();
+    }
+}
+
 void TCustomListBox::SetTabWidth(int value) {
     if (value < 0) value = 0;
     if (value == tabWidth_) return;

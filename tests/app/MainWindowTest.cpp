@@ -240,6 +240,9 @@ TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) {
             SelectedObject font(dc.Get(), f.TextListBox1->Font().Handle());
             ::GetTextMetricsA(dc.Get(), &metrics);
         }
+        // The design's 16 pixels, at the screen's resolution.
+        EXPECT_EQ(f.TextListBox1->ItemHeight(), Scaled(16));
+        EXPECT_EQ(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), Scaled(16));
         EXPECT_GE(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), metrics.tmHeight);
 
         // 442 high as designed, centred on the screen.
@@ -251,8 +254,9 @@ TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) {
         EXPECT_NEAR(f.Top() + f.Height() / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
 
         // Every showing sets the width again, also after the user resized
-        // the window.
-        const int width = Scaled(617) + 20;
+        // the window: the right edge of "Beenden" and the design's margin of
+        // 20, both at the screen's resolution.
+        const int width = Scaled(617) + Scaled(20);
         EXPECT_EQ(f.Width(), width);
         for (int i = 0; i < 2; ++i) {
             ::SetWindowPos(f.Handle(), nullptr, 0, 0, 900, f.Height(), SWP_NOMOVE | SWP_NOZORDER);
