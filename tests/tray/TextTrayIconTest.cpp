@@ -208,6 +208,35 @@ TEST_F(TextTrayIconTest, TheSquareIsDrawnAtTheSmallIconSizeWithItsFiguresGrownIn
         }
 }
 
+// A program that Windows starts at 200 % is told 32 by SM_CXSMICON: its
+// icon is drawn at that size, and the default font of a text icon is that
+// of the 16-pixel square, grown once with it (not first to the screen's
+// resolution as well).
+TEST_F(TextTrayIconTest, InAProgramStartedAt192DpiTheSquareHasTheSystemsSmallIconSize) {
+    if (TestResolution() == 0) {
+        const auto code = RunCurrentTestAt(192);
+        ASSERT_TRUE(code) << "the run at 192 dpi did not end";
+        EXPECT_EQ(*code, 0U) << "the run at 192 dpi failed (its output is above)";
+        return;
+    }
+    ASSERT_EQ(ScreenPixelsPerInch(), 192);
+    ASSERT_EQ(::GetSystemMetrics(SM_CXSMICON), 32);
+    TTextTrayIcon fresh(nullptr);
+    EXPECT_EQ(fresh.Font().Height(), -11) << "8 points at 96 dpi";
+
+    icon->SetText("IE");
+    icon->SetColor(clBlue);
+    icon->SetBorder(true);
+    const Square shown = ReadSquare(icon->Icon().Handle());
+    ASSERT_EQ(shown.side, 32);
+    TFont scaled;
+    scaled.Assign(font);
+    scaled.SetHeight(-26);
+    const SIZE extent = Measure(scaled, "IE");
+    EXPECT_EQ(shown.colour, Expected(scaled, kBlue, {{CentredStart(extent.cx, 32), CentredStart(extent.cy, 32), "IE"}},
+                                     kBlack, 32, 2));
+}
+
 TEST_F(TextTrayIconTest, TheFillIsTransparentForClNoneAndOpaqueInverseForTheFontsOwnColour) {
     struct Case {
         const char* what;
