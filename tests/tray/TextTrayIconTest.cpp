@@ -66,31 +66,6 @@ std::vector<COLORREF> Expected(TFont& font, COLORREF fill, const std::vector<Tex
     return BitmapPixels(static_cast<HBITMAP>(bitmap.Get()), side, side);
 }
 
-// An icon of any size read back: its side, colours and transparent pixels.
-struct Square {
-    int side = 0;
-    std::vector<COLORREF> colour;
-    std::vector<bool> clear;
-};
-
-Square ReadSquare(HICON icon) {
-    Square square;
-    ICONINFO info{};
-    if (!icon || !::GetIconInfo(icon, &info)) {
-        ADD_FAILURE() << "no icon to read";
-        return square;
-    }
-    GdiObject colour(info.hbmColor);
-    GdiObject mask(info.hbmMask);
-    BITMAP bits{};
-    ::GetObjectA(info.hbmColor, sizeof bits, &bits);
-    EXPECT_EQ(bits.bmWidth, bits.bmHeight) << "square";
-    square.side = bits.bmWidth;
-    square.colour = BitmapPixels(info.hbmColor, square.side, square.side);
-    for (COLORREF m : BitmapPixels(info.hbmMask, square.side, square.side)) square.clear.push_back(m != kBlack);
-    return square;
-}
-
 std::vector<COLORREF> Colours(const IconPixels& pixels) {
     return std::vector<COLORREF>(pixels.colour.begin(), pixels.colour.end());
 }
