@@ -86,7 +86,7 @@ void TForm1::FormCreate(TObject*) {
 
 void TForm1::FormShow(TObject*) {
     guard_.WindowShown = true;
-    SetWidth(Button2->Left() + Button2->Width() + 20);
+    SetWidth(Button2->Left() + Button2->Width() + ScaledFromDesign(20));
 }
 
 void TForm1::Button1Click(TObject*) {

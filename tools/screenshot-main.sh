@@ -8,7 +8,9 @@
 #   tools/screenshot-main.sh --dpi 144
 # shows the program at another screen resolution (96, 120, 144, ...), with
 # the widest maximum 10000 in its field, and writes the pictures into
-# build/screenshots/<dpi>-dpi/ instead of docs/.
+# build/screenshots/<dpi>-dpi/ instead of docs/. Wine's desktop and taskbar
+# start at that resolution too, so the notification area shows its icons at
+# the size it asks for, as Windows does.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dpi=""
@@ -27,12 +29,20 @@ arch=$(wine_arch)
 unset DISPLAY
 trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
-wine_session_start "$root/build/screenshot-main-session" "$root/build/$arch/tools/WineKeeper.exe" --throwaway
-
+session="$root/build/screenshot-main-session"
+keeper="$root/build/$arch/tools/WineKeeper.exe"
+rm -rf "$session"
 if [[ -n "$dpi" ]]; then
+    # The resolution is read when a program starts, Wine's taskbar too: a
+    # first session makes the prefix and sets it, the session of the
+    # pictures starts its desktop with it, as Windows starts its shell.
+    wine_session_start "$session" "$keeper"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wine_session_stop
+    unset DISPLAY
 fi
+wine_session_start "$session" "$keeper" --throwaway
 
 # The system directory as the program sees it.
 sysdir="$WINEPREFIX/drive_c/windows/system32"
@@ -55,15 +65,22 @@ setsid wine "$root/build/$arch/app/Startwacht.exe" </dev/null >"$out" 2>&1 &
 program=$!
 trap 'kill "$program" 2>/dev/null || true; wine_session_stop' EXIT
 
-# The icon: the blue square in the taskbar (the bottom 20 pixel rows).
+# Sizes on Wine's desktop grow with the resolution: the taskbar is 20
+# pixel rows high at 96 dpi.
+scale=${dpi:-96}
+grown() { echo $(($1 * scale / 96)); }
+bar=$(grown 20)
+bar_top=$((768 - bar))
+
+# The icon: the blue square in the taskbar.
 icon=""
 for ((i = 0; i < 100; i++)); do
     import -display "$DISPLAY" -window root "$shots/parked.png"
-    box=$(convert "$shots/parked.png" -crop 1024x20+0+748 +repage -fill black +opaque "rgb(0,0,255)" \
+    box=$(convert "$shots/parked.png" -crop "1024x$bar+0+$bar_top" +repage -fill black +opaque "rgb(0,0,255)" \
         -format "%@" info: 2>/dev/null || true)
     if [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && ((BASH_REMATCH[1] >= 10)); then
         icon_x=$((BASH_REMATCH[3] + BASH_REMATCH[1] / 2))
-        icon_y=$((748 + BASH_REMATCH[4] + BASH_REMATCH[2] / 2))
+        icon_y=$((bar_top + BASH_REMATCH[4] + BASH_REMATCH[2] / 2))
         icon=yes
         break
     fi
@@ -73,19 +90,23 @@ if [[ -z "$icon" ]]; then
     echo "Das Symbol erschien nicht im Infobereich." >&2
     exit 1
 fi
-# The right end of the taskbar with the icon, four times enlarged.
-convert "$shots/parked.png" -crop 96x20+928+748 +repage -filter point -resize 400% "$docs/tray-icon.png"
+# The right end of the taskbar with the icon, four times enlarged, each
+# pixel a square of four by four.
+corner=$(grown 96)
+convert "$shots/parked.png" -crop "${corner}x$bar+$((1024 - corner))+$bar_top" +repage -filter point -resize 400% \
+    "$docs/tray-icon.png"
 
 # A right click opens the menu at the pointer, above the taskbar.
 xdotool mousemove "$icon_x" "$icon_y" sleep 0.3 click 3
 sleep 1
 # The pointer goes up onto the first item, as a user's would, which also
 # takes the icon's tip away. The items grow with the resolution.
-scale=${dpi:-96}
-xdotool mousemove "$((icon_x - 40 * scale / 96))" "$((icon_y - 12 - 34 * scale / 96))"
+xdotool mousemove "$((icon_x - $(grown 40)))" "$((icon_y - $(grown 12) - $(grown 34)))"
 sleep 1
 import -display "$DISPLAY" -window root "$shots/menu.png"
-convert "$shots/menu.png" -crop 240x120+784+648 +repage "$docs/tray-menu.png"
+menu_w=$(grown 240)
+menu_h=$(grown 120)
+convert "$shots/menu.png" -crop "${menu_w}x$menu_h+$((1024 - menu_w))+$((768 - menu_h))" +repage "$docs/tray-menu.png"
 xdotool key Escape
 sleep 0.5
 

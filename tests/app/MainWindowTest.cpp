@@ -3,6 +3,8 @@
 // shell and when the files appear, the labels, fonts and the link.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -172,97 +174,121 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(form.Handle()) != 0; }));
     }
     static int Scaled(int designed) { return ::MulDiv(designed, ScreenPixelsPerInch(), 120); }
+    static void CheckLayout(TForm1& f);
 };
 
-TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) {
-    Run([](TForm1& f) {
+// The window as designed, at the screen's resolution.
+void MainWindowForm::CheckLayout(TForm1& f) {
+    Open(f);
+    // Left, top, width and height as designed, in the control's parent;
+    // a label's size follows its text, an edit's height its font. The
+    // top-aligned caption sits inside the panel's bevel, a line of one
+    // pixel at any resolution.
+    enum Sized { Bevel, Place, Width, All };
+    const struct {
+        TControl* control;
+        int left, top, width, height;
+        Sized sized;
+    } designed[] = {
+        {f.Label1, 1, 1, 628, 32, Bevel},       {f.Label2, 262, 36, 66, 32, Place},
+        {f.ProUrlLabel1, 8, 40, 188, 16, Place}, {f.Label4, 298, 95, 28, 16, Place},
+        {f.Label5, 400, 95, 50, 16, Place},     {f.Label3, 10, 124, 66, 16, Place},
+        {f.Edit1, 84, 122, 365, 24, Width},     {f.SpinEdit1, 330, 91, 68, 26, Width},
+        {f.Button1, 490, 40, 127, 25, All},
+    };
+    for (const auto& d : designed) {
+        SCOPED_TRACE(d.control->Name());
+        EXPECT_EQ(d.control->Left(), d.sized == Bevel ? d.left : Scaled(d.left));
+        EXPECT_EQ(d.control->Top(), d.sized == Bevel ? d.top : Scaled(d.top));
+        if (d.sized == Width || d.sized == All) {
+            EXPECT_EQ(d.control->Width(), Scaled(d.left + d.width) - Scaled(d.left));
+        }
+        if (d.sized == All) {
+            EXPECT_EQ(d.control->Height(), Scaled(d.top + d.height) - Scaled(d.top));
+        }
+    }
+    // The field holds its widest value whole beside its arrows.
+    SIZE text{};
+    {
+        WindowDC dc(f.SpinEdit1->Handle());
+        SelectedObject font(dc.Get(), f.SpinEdit1->Font().Handle());
+        ::GetTextExtentPoint32A(dc.Get(), "10000", 5, &text);
+    }
+    RECT area{};
+    ::SendMessageA(f.SpinEdit1->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    EXPECT_LT(text.cx, area.right - area.left);
+    EXPECT_LT(f.SpinEdit1->Left() + f.SpinEdit1->Width(), f.Label5->Left()) << "left of \"Einträge\"";
+
+    // Captions and fonts.
+    EXPECT_EQ(f.Label1->Caption(), "Startwacht schützt Ihre Start-URL im Internet-Explorer Programme und "
+                                   "Java-Scripts können diese nicht mehr überschreiben, solange Startwacht läuft.");
+    EXPECT_TRUE(f.Label1->WordWrap());
+    EXPECT_EQ(f.Label2->Caption(), "Freeware\r\nVersion 2.2");
+    EXPECT_EQ(f.Label4->Caption(), "max.");
+    EXPECT_EQ(f.Label5->Caption(), "Einträge");
+    EXPECT_EQ(f.Label3->Caption(), "Start Page:");
+    EXPECT_EQ(f.Label2->Font().Color(), clBlue);
+    EXPECT_EQ(f.ProUrlLabel1->Font().Color(), clRed);
+    EXPECT_EQ(f.ProUrlLabel1->UnvisitedColor(), clRed) << "red also after a font change";
+    EXPECT_EQ(f.ProUrlLabel1->Font().Style(), fsUnderline);
+    EXPECT_EQ(f.TextListBox1->Color(), clBackground);
+    EXPECT_EQ(f.TextListBox1->Font().Color(), clWhite);
+    for (TControl* c : std::initializer_list<TControl*>{&f, f.Label2, f.ProUrlLabel1, f.TextListBox1, f.Edit1}) {
+        SCOPED_TRACE(c->Name());
+        EXPECT_EQ(c->Font().Name(), "MS Sans Serif");
+        EXPECT_EQ(c->Font().Height(), ::MulDiv(-13, ScreenPixelsPerInch(), 120));
+    }
+    // Its lines are as high as its text at least.
+    TEXTMETRICA metrics{};
+    {
+        WindowDC dc(f.TextListBox1->Handle());
+        SelectedObject font(dc.Get(), f.TextListBox1->Font().Handle());
+        ::GetTextMetricsA(dc.Get(), &metrics);
+    }
+    // The design's 16 pixels at the screen's resolution, or the font's line
+    // where rounding left that a pixel short.
+    const int lineHeight = std::max<int>(Scaled(16), metrics.tmHeight);
+    EXPECT_EQ(f.TextListBox1->ItemHeight(), lineHeight);
+    EXPECT_EQ(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), lineHeight);
+
+    // 442 high as designed, centred on the screen.
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_EXSTYLE)));
+    EXPECT_EQ(f.Height(), Scaled(414) + (frame.bottom - frame.top));
+    EXPECT_NEAR(f.Left() + f.Width() / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR(f.Top() + f.Height() / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+
+    // Every showing sets the width again, also after the user resized
+    // the window: the right edge of "Beenden" and the design's margin of
+    // 20, both at the screen's resolution.
+    const int width = Scaled(617) + Scaled(20);
+    EXPECT_EQ(f.Width(), width);
+    for (int i = 0; i < 2; ++i) {
+        ::SetWindowPos(f.Handle(), nullptr, 0, 0, 900, f.Height(), SWP_NOMOVE | SWP_NOZORDER);
+        ASSERT_EQ(f.Width(), 900);
+        f.Button1Click(nullptr);  // "Verbergen"
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(f.Handle()); }));
         Open(f);
-        // Left, top, width and height as designed, in the control's parent;
-        // a label's size follows its text, an edit's height its font.
-        enum Sized { Place, Width, All };
-        const struct {
-            TControl* control;
-            int left, top, width, height;
-            Sized sized;
-        } designed[] = {
-            {f.Label1, 1, 1, 628, 32, Place},       {f.Label2, 262, 36, 66, 32, Place},
-            {f.ProUrlLabel1, 8, 40, 188, 16, Place}, {f.Label4, 298, 95, 28, 16, Place},
-            {f.Label5, 400, 95, 50, 16, Place},     {f.Label3, 10, 124, 66, 16, Place},
-            {f.Edit1, 84, 122, 365, 24, Width},     {f.SpinEdit1, 330, 91, 68, 26, Width},
-            {f.Button1, 490, 40, 127, 25, All},
-        };
-        for (const auto& d : designed) {
-            SCOPED_TRACE(d.control->Name());
-            EXPECT_EQ(d.control->Left(), Scaled(d.left));
-            EXPECT_EQ(d.control->Top(), Scaled(d.top));
-            if (d.sized != Place) {
-                EXPECT_EQ(d.control->Width(), Scaled(d.left + d.width) - Scaled(d.left));
-            }
-            if (d.sized == All) {
-                EXPECT_EQ(d.control->Height(), Scaled(d.top + d.height) - Scaled(d.top));
-            }
-        }
-        // The field holds its widest value whole beside its arrows.
-        SIZE text{};
-        {
-            WindowDC dc(f.SpinEdit1->Handle());
-            SelectedObject font(dc.Get(), f.SpinEdit1->Font().Handle());
-            ::GetTextExtentPoint32A(dc.Get(), "10000", 5, &text);
-        }
-        RECT area{};
-        ::SendMessageA(f.SpinEdit1->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
-        EXPECT_LT(text.cx, area.right - area.left);
-        EXPECT_LT(f.SpinEdit1->Left() + f.SpinEdit1->Width(), f.Label5->Left()) << "left of \"Einträge\"";
-
-        // Captions and fonts.
-        EXPECT_EQ(f.Label1->Caption(), "Startwacht schützt Ihre Start-URL im Internet-Explorer Programme und "
-                                       "Java-Scripts können diese nicht mehr überschreiben, solange Startwacht läuft.");
-        EXPECT_TRUE(f.Label1->WordWrap());
-        EXPECT_EQ(f.Label2->Caption(), "Freeware\r\nVersion 2.2");
-        EXPECT_EQ(f.Label4->Caption(), "max.");
-        EXPECT_EQ(f.Label5->Caption(), "Einträge");
-        EXPECT_EQ(f.Label3->Caption(), "Start Page:");
-        EXPECT_EQ(f.Label2->Font().Color(), clBlue);
-        EXPECT_EQ(f.ProUrlLabel1->Font().Color(), clRed);
-        EXPECT_EQ(f.ProUrlLabel1->UnvisitedColor(), clRed) << "red also after a font change";
-        EXPECT_EQ(f.ProUrlLabel1->Font().Style(), fsUnderline);
-        EXPECT_EQ(f.TextListBox1->Color(), clBackground);
-        EXPECT_EQ(f.TextListBox1->Font().Color(), clWhite);
-        for (TControl* c : std::initializer_list<TControl*>{&f, f.Label2, f.ProUrlLabel1, f.TextListBox1, f.Edit1}) {
-            SCOPED_TRACE(c->Name());
-            EXPECT_EQ(c->Font().Name(), "MS Sans Serif");
-            EXPECT_EQ(c->Font().Height(), ::MulDiv(-13, ScreenPixelsPerInch(), 120));
-        }
-        // Its lines are as high as its text at least.
-        TEXTMETRICA metrics{};
-        {
-            WindowDC dc(f.TextListBox1->Handle());
-            SelectedObject font(dc.Get(), f.TextListBox1->Font().Handle());
-            ::GetTextMetricsA(dc.Get(), &metrics);
-        }
-        EXPECT_GE(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), metrics.tmHeight);
-
-        // 442 high as designed, centred on the screen.
-        RECT frame{0, 0, 0, 0};
-        ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_STYLE)), FALSE,
-                             static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_EXSTYLE)));
-        EXPECT_EQ(f.Height(), Scaled(414) + (frame.bottom - frame.top));
-        EXPECT_NEAR(f.Left() + f.Width() / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-        EXPECT_NEAR(f.Top() + f.Height() / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
-
-        // Every showing sets the width again, also after the user resized
-        // the window.
-        const int width = Scaled(617) + 20;
         EXPECT_EQ(f.Width(), width);
-        for (int i = 0; i < 2; ++i) {
-            ::SetWindowPos(f.Handle(), nullptr, 0, 0, 900, f.Height(), SWP_NOMOVE | SWP_NOZORDER);
-            ASSERT_EQ(f.Width(), 900);
-            f.Button1Click(nullptr);  // "Verbergen"
-            ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(f.Handle()); }));
-            Open(f);
-            EXPECT_EQ(f.Width(), width);
-        }
-    });
+    }
+}
+
+TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) { Run(CheckLayout); }
+
+// Started by Windows at 150 % and 200 %, the program lays out the same
+// design at those resolutions (Wine's prefix of the tests runs at 96 dpi).
+TEST_F(MainWindowForm, IsLaidOutAsDesignedAt144And192Dpi) {
+    if (const int dpi = TestResolution()) {
+        ASSERT_EQ(ScreenPixelsPerInch(), dpi);
+        Run(CheckLayout);
+        return;
+    }
+    for (const int dpi : {144, 192}) {
+        const auto code = RunCurrentTestAt(dpi);
+        ASSERT_TRUE(code) << "the run at " << dpi << " dpi did not end";
+        EXPECT_EQ(*code, 0U) << "the run at " << dpi << " dpi failed (its output is above)";
+    }
 }
 
 TEST_F(MainWindowForm, TheAutostartBoxShowsTheRunValueAndWritesOrRemovesIt) {

@@ -343,10 +343,11 @@ TEST_F(StartwachtExe, TheWindowIsLaidOutAsDesignedAtTheScreensResolution) {
         EXPECT_EQ(r.right, scaled(d.right));
         EXPECT_EQ(r.bottom, scaled(d.bottom));
     }
-    // The window's width is the right edge of "Beenden" plus 20 on every show.
+    // The window's width is the right edge of "Beenden" plus the design's
+    // margin of 20, both at the screen's resolution, on every show.
     RECT window{};
     ::GetWindowRect(form, &window);
-    EXPECT_EQ(window.right - window.left, scaled(617) + 20);
+    EXPECT_EQ(window.right - window.left, scaled(617) + scaled(20));
     // The log list fills the group box below the panel, which fills the rest.
     RECT client{};
     RECT list{};

@@ -81,4 +81,13 @@ private:
     DWORD id_ = 0;
 };
 
+// Runs the current test again in a child process that the system starts at
+// another screen resolution (the desktop's LogPixels, which a program reads
+// when it starts; set for the child's run and put back after it) and gives
+// its exit code, or nothing when it did not end within a minute. The
+// child's output is printed here. In the child, TestResolution() names that
+// resolution; it is 0 in a test run as usual.
+std::optional<DWORD> RunCurrentTestAt(int dpi);
+int TestResolution();
+
 }  // namespace sw::test
