@@ -42,9 +42,10 @@ public:
 };
 
 // The end of the session, asked and answered, or announced without a
-// question: the icon goes before the files are written, and the program
-// ends itself once the session ends.
-TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEndsWithTheAnswer) {
+// question: the files are written before the icon goes (the shell is busy
+// with the logoff itself), and the program ends itself once the session
+// ends.
+TEST(MainWindow, TheEndOfTheSessionWritesTheFilesBeforeItTakesTheIconAwayAndEndsWithTheAnswer) {
     for (const bool asked : {true, false}) {
         SCOPED_TRACE(asked ? "asked, then ended" : "ended unasked");
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
@@ -71,7 +72,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEnds
         if (asked) {
             EXPECT_EQ(answer, 1);
         }
-        EXPECT_EQ(calls, std::vector<std::string>{"delete without files"}) << "once, and before the writes";
+        EXPECT_EQ(calls, std::vector<std::string>{"delete with files"}) << "once, and after the writes";
         EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
         EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
     }
