@@ -47,7 +47,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEnds
         SCOPED_TRACE(asked ? "asked, then ended" : "ended unasked");
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
-        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
         WriteFileBytes(LogPath(), "Zeile 1\r\n");
         ShellCalls shell;
         LRESULT answer = -1;
@@ -70,7 +70,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEnds
             EXPECT_EQ(answer, 1);
         }
         EXPECT_EQ(calls, std::vector<std::string>{"delete without files"}) << "once, and before the writes";
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
         EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
     }
     ClearStartwachtFiles();
@@ -83,7 +83,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEnds
 TEST(MainWindow, WhenTheSessionGoesOnTheIconComesBackAndTheGuardGoesOn) {
     EnsureKey(HKEY_CURRENT_USER, kMainKey);
     SetStartPage("about:test");
-    WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
     const struct {
         const char* name;
         int questions;
@@ -124,7 +124,7 @@ TEST(MainWindow, WhenTheSessionGoesOnTheIconComesBackAndTheGuardGoesOn) {
 TEST(SecondStart, LetsTheRunningCopyComeToTheFrontAndOpenItsWindow) {
     EnsureKey(HKEY_CURRENT_USER, kMainKey);
     SetStartPage("about:test");
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     {
         Startwacht running;
         ASSERT_TRUE(running.WaitUntilStarted());
@@ -152,7 +152,7 @@ protected:
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
         ClearStartwachtFiles();
-        WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     }
     void TearDown() override {
         ClearStartwachtFiles();
@@ -376,7 +376,8 @@ TEST_F(MainWindowForm, LoadingADifferentMaximumWritesTheSettingsBack) {
     const struct {
         const char* settings;
         bool written;
-    } cases[] = {{"x\r\n00250\r\n", true}, {"x\r\n00100\r\n", false}};
+    } cases[] = {{"x\r\n00250\r\n[Weitere Startseiten] 0\r\n", true},
+                 {"x\r\n00100\r\n[Weitere Startseiten] 0\r\n", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
         WriteFileBytes(SettingsPath(), c.settings);
@@ -433,7 +434,7 @@ TEST_F(MainWindowForm, TypingANewMaximumGivesTheNumberTyped) {
             SCOPED_TRACE(c.keys);
             type(c.keys);
             EXPECT_EQ(f.SpinEdit1->Text(), c.shown);
-            EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n");
+            EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n" + std::string(kNoPagesBlock));
         }
     });
 }

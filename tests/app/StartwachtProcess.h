@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/PagesBlock.h"
 #include "support/TestSupport.h"
 
 namespace sw::test {
@@ -64,11 +65,13 @@ protected:
     void SetUp() override {
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
         ClearStartwachtFiles();
     }
     void TearDown() override {
         ClearStartwachtFiles();
         SetStartPage("about:blank");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
     }
 };
 
