@@ -32,10 +32,10 @@ std::string PolicyShown(const TPolicyValue& policy, const AnsiCodePage& codePage
 }
 
 std::string PolicyReport(const TPolicyValue& policy, const AnsiCodePage& codePage) {
-    const std::string where = "Wert \"" + policy.value + "\" unter " + PolicyHive(policy) + "\\" + policy.key;
+    const std::string where = "Wert \"" + policy.value + "\"" + (policy.lock ? " = " + policy.data : "") +
+                              " unter " + PolicyHive(policy) + "\\" + policy.key;
     if (policy.lock)
-        return "Eine Richtlinie sperrt die Startseite des Internet Explorers:\r" + where + " = " + policy.data +
-               "\r" + kAdministratorOnly;
+        return "Eine Richtlinie sperrt die Startseite des Internet Explorers:\r" + where + "\r" + kAdministratorOnly;
     return "Eine Richtlinie setzt die Startseite des Internet Explorers auf:\r" +
            DisplayedAddress(policy.data, codePage) + "\r" + where + "\r" + kAdministratorOnly;
 }

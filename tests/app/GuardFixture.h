@@ -66,6 +66,8 @@ public:
     // The field of the extra pages.
     guard::TPages Pages;
     int PagesHandlerRuns = 0;
+    std::string Warning;
+    void ShowPolicyWarning(const std::string& text) override { Warning = text; }
     guard::TPages PagesText() const override { return Pages; }
     void SetPagesText(const guard::TPages& pages) override {
         if (pages == Pages) return;

@@ -52,6 +52,44 @@ inline void SetStartPage(const std::string& url) {
     WriteRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page", REG_SZ, url + '\0');
 }
 
+// "Secondary Start Pages" as the system holds it, in UTF-16; nothing when
+// missing. `type` receives its type.
+inline std::optional<std::u16string> ReadWideMulti(DWORD* type = nullptr) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+    DWORD kind = 0, size = 0;
+    std::optional<std::u16string> data;
+    if (::RegQueryValueExW(key, L"Secondary Start Pages", nullptr, &kind, nullptr, &size) == ERROR_SUCCESS) {
+        data.emplace(size / 2, u'\0');
+        ::RegQueryValueExW(key, L"Secondary Start Pages", nullptr, &kind, reinterpret_cast<BYTE*>(data->data()),
+                           &size);
+    }
+    ::RegCloseKey(key);
+    if (type) *type = kind;
+    return data;
+}
+
+// "Secondary Start Pages" written directly in UTF-16 with the given type.
+inline void SetPagesRaw(const std::u16string& data, DWORD type = REG_MULTI_SZ) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    ::RegSetValueExW(key, L"Secondary Start Pages", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                     static_cast<DWORD>(data.size() * 2));
+    ::RegCloseKey(key);
+}
+
+// Another program changes the extra start pages with the reg tool: `pages`
+// separated by "\0" as a list, or any other type; or deletes the value.
+inline void ForeignPagesWrite(const std::string& pages, const std::string& type = "REG_MULTI_SZ") {
+    ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Secondary Start Pages\" /t " + type +
+                     " /d \"" + pages + "\" /f");
+    ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg add failed";
+}
+inline void ForeignPagesDelete() {
+    ChildProcess reg("reg delete \"HKCU\\" + std::string(kMainKey) + "\" /v \"Secondary Start Pages\" /f");
+    ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg delete failed";
+}
+
 // Another program changes the start page: the reg tool of the system.
 inline void ForeignWrite(const std::string& url) {
     ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Start Page\" /d " + url + " /f");
