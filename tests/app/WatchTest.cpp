@@ -496,8 +496,10 @@ TEST_F(WatchedWindow, APolicyThatSetsOrLocksTheStartPageIsLoggedShownAndNeverTou
         warningAtStart = warning();
         shownAtStart = shown();
         // A lock written by an administrator's program while it runs, under
-        // the other hive, in a key that did not exist.
+        // the other hive, in a key below the watched one made a moment
+        // before (so that only a watch of the whole subtree sees the value).
         EnsureKey(HKEY_LOCAL_MACHINE, kPolicyPanel);
+        ::Sleep(500);
         WriteRawValue(HKEY_LOCAL_MACHINE, kPolicyPanel, "HomePage", REG_DWORD, DwordBytes(1));
         takeReport();
         EXPECT_TRUE(Eventually([&] { return warning() != warningAtStart; }));
@@ -514,6 +516,7 @@ TEST_F(WatchedWindow, APolicyThatSetsOrLocksTheStartPageIsLoggedShownAndNeverTou
         linesAtEnd = OnMain<int>([&] { return form.TextListBox1->Items().Count(); });
         // Written again: a policy that appears anew is said anew.
         EnsureKey(HKEY_CURRENT_USER, kPolicyRestrictions);
+        ::Sleep(500);
         WriteRawValue(HKEY_CURRENT_USER, kPolicyRestrictions, "NoSetHomePage", REG_DWORD, DwordBytes(1));
         takeReport();
         // Kept for the checks below; gone before the program ends.
