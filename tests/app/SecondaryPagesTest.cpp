@@ -172,6 +172,20 @@ TEST_F(PagesTick, EveryForeignChangeOfTheListIsUndoneAndLoggedOnce) {
     }
 }
 
+// The same page written as a string is another value than the protected
+// list: it is put back as the list.
+TEST_F(PagesTick, TheSamePageStoredWithAnotherTypeIsAnAttempt) {
+    Start({"http://a/"});
+    for (const DWORD type : {DWORD(REG_SZ), DWORD(REG_EXPAND_SZ)}) {
+        SCOPED_TRACE(type);
+        view.LogList.Clear();
+        SetPagesValue(std::u16string(u"http://a/\0", 10), type);
+        guard.Tick();
+        EXPECT_EQ(view.LogList.Lines(), Lines{Line("Weitere Startseiten: http://a/")});
+        EXPECT_EQ(PagesValue(), std::make_pair(DWORD(REG_MULTI_SZ), Multi({u"http://a/"})));
+    }
+}
+
 TEST_F(PagesTick, WithNoPagesProtectedOnlyAValueThatHoldsPagesIsAnAttempt) {
     Start({});
     const struct {
