@@ -168,9 +168,10 @@ void ReadForm1(TForm1& f) {
     // two fields; hidden while none stands.
     f.Label7 = Make<TLabel>(loading, f, "Label7", [&](TLabel& c) {
         c.SetParent(f.Panel1);
-        c.SetBounds(460, 122, 160, 78);
+        c.SetAutoSize(false);
+        c.SetBounds(460, 120, 160, 84);
         c.SetWordWrap(true);
-        StoredFont(c.Font(), DEFAULT_CHARSET, clRed, -13, "MS Sans Serif", fsBold);
+        StoredFont(c.Font(), DEFAULT_CHARSET, clRed, -13, "MS Sans Serif", 0);
         c.SetVisible(false);
     });
     f.GroupBox1 = Make<TGroupBox>(loading, f, "GroupBox1", [&](TGroupBox& c) {

@@ -192,7 +192,7 @@ TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) {
             {f.Label5, 400, 95, 50, 16, Place},     {f.Label3, 10, 124, 66, 16, Place},
             {f.Edit1, 84, 122, 365, 24, Width},     {f.SpinEdit1, 330, 91, 68, 26, Width},
             {f.Button1, 490, 40, 127, 25, All},     {f.Label6, 10, 152, 66, 32, Place},
-            {f.Edit2, 84, 150, 365, 50, All},       {f.Label7, 460, 122, 160, 78, Place},
+            {f.Edit2, 84, 150, 365, 50, All},       {f.Label7, 460, 120, 160, 84, All},
         };
         for (const auto& d : designed) {
             SCOPED_TRACE(d.control->Name());
