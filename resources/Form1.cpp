@@ -207,10 +207,13 @@ void ReadForm1(TForm1& f) {
         c.SetCoalesceTime(20);
         c.OnChange = On(f, &TForm1::RegistryWatch1Change);
     });
-    // The policy keys of both hives, with every key below them.
+    // The policy keys of both hives, with every key below them. Watched from
+    // "Software\Policies", which Windows keeps in both hives: a missing key
+    // would be looked for twice a second, and Internet Explorer's policy
+    // keys are missing on most machines.
     f.PolicyWatch1 = Make<TRegistryWatch>(loading, f, "PolicyWatch1", [&](TRegistryWatch& c) {
         c.SetRootKey(HKEY_CURRENT_USER);
-        c.SetKey("Software\\Policies\\Microsoft\\Internet Explorer");
+        c.SetKey("Software\\Policies");
         c.SetWatchSubtree(true);
         c.SetEnabled(false);
         c.SetCoalesceTime(20);
@@ -218,7 +221,7 @@ void ReadForm1(TForm1& f) {
     });
     f.PolicyWatch2 = Make<TRegistryWatch>(loading, f, "PolicyWatch2", [&](TRegistryWatch& c) {
         c.SetRootKey(HKEY_LOCAL_MACHINE);
-        c.SetKey("Software\\Policies\\Microsoft\\Internet Explorer");
+        c.SetKey("Software\\Policies");
         c.SetWatchSubtree(true);
         c.SetEnabled(false);
         c.SetCoalesceTime(20);
