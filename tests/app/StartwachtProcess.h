@@ -258,8 +258,10 @@ public:
     HWND Button(const std::string& caption) const { return Control("Button", caption); }
     // The address edit and the spin edit's text: both edits, the spin
     // edit's one multi-line.
-    HWND Edit1() const { return Edit(false); }
-    HWND SpinEdit1() const { return Edit(true); }
+    HWND Edit1() const { return Edit(0); }
+    HWND SpinEdit1() const { return Edit(ES_MULTILINE); }
+    // The field of the extra start pages: several lines with a scroll bar.
+    HWND Edit2() const { return Edit(ES_MULTILINE | WS_VSCROLL); }
     HWND TextListBox1() const {
         for (HWND w : Descendants(Form()))
             if (_stricmp(ClassOf(w).c_str(), "ListBox") == 0) return w;
@@ -282,10 +284,11 @@ private:
             id_ = pi.dwProcessId;
         }
     }
-    HWND Edit(bool multiLine) const {
+    // The edit whose style has exactly these of ES_MULTILINE and WS_VSCROLL.
+    HWND Edit(LONG style) const {
         for (HWND w : Descendants(Form()))
             if (_stricmp(ClassOf(w).c_str(), "Edit") == 0 &&
-                ((::GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine)
+                (::GetWindowLongA(w, GWL_STYLE) & (ES_MULTILINE | WS_VSCROLL)) == style)
                 return w;
         return nullptr;
     }

@@ -371,7 +371,7 @@ TEST_F(StartwachtExe, TabMovesTheFocusInTheDesignedKeyboardOrder) {
         return info.hwndFocus;
     };
     const std::vector<HWND> order = {
-        program.TextListBox1(),        program.Edit1(),
+        program.TextListBox1(),        program.Edit1(),               program.Edit2(),
         program.Button("Verbergen"),   program.Button("Beenden"),
         program.Button("Zugriff melden"), program.Button("Zugriffe loggen"),
         program.Button("Startwacht automatisch mit Windows starten"),
