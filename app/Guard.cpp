@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "BrowserQuery.h"
 #include "GuardTexts.h"
 #include "LogText.h"
+#include "Policy.h"
 #include "StartPage.h"
 #include "StoredAddress.h"
 #include "Switches.h"
@@ -32,7 +34,8 @@ std::string LocalDateTimeText() {
     return ComposeDateTime(date, time, now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0);
 }
 
-TGuard::TGuard(IGuardView& view) : IsOnline(guard::IsOnline), CurrentDateTime(LocalDateTimeText), view_(view) {
+TGuard::TGuard(IGuardView& view)
+    : IsOnline(guard::IsOnline), CurrentDateTime(LocalDateTimeText), ReadPolicies(guard::ReadPolicies), view_(view) {
     StartQuery = [this](const std::string& service) {
         if (!query_) {
             query_ = std::make_unique<TBrowserQuery>();
@@ -175,6 +178,7 @@ void TGuard::LoadAtStart() {
     }
 
     ProtectedUrl = view_.AddressText();
+    LoadPages();
 
     if (SwitchIsOn(SwitchesLine(), 1)) view_.SetLogSwitch(true);
     if (SwitchIsOn(SwitchesLine(), 2)) view_.SetReportSwitch(true);
@@ -191,6 +195,41 @@ void TGuard::LoadAtStart() {
             throw;
         }
     }
+}
+
+void TGuard::LoadPages() {
+    if (const auto stored = PagesOfSettings(SettingsLines.Lines())) {
+        ProtectedPages = *stored;
+    } else {
+        // A settings file of an earlier version, or none: the pages set now
+        // are the user's, whatever the type they are stored with.
+        const TPagesValue value = ReadSecondaryPages();
+        ProtectedPages = value.pages;
+        PutPagesIntoSettingsLines(ProtectedPages);
+        // Written now, so that a page written while the program is not
+        // running is never taken as the user's. A file that can't be
+        // written here still holds the user's address and switches: the
+        // start goes on (a later settings write tries again and says so).
+        try {
+            SaveSettings();
+        } catch (const Exception&) {
+        }
+        if (!HoldsPages(value, ProtectedPages)) {
+            // Another type than a list: the same pages as a list, unlogged;
+            // the cycle tries again if this fails.
+            try {
+                WriteSecondaryPages(ProtectedPages);
+            } catch (const Exception&) {
+            }
+        }
+    }
+    view_.SetPagesText(ProtectedPages);
+}
+
+void TGuard::PutPagesIntoSettingsLines(const TPages& pages) {
+    std::vector<std::string> lines = SettingsLines.Lines();
+    PutPagesIntoSettings(lines, pages);
+    SettingsLines.Assign(lines);
 }
 
 void TGuard::LogSwitchChanged() {
@@ -226,6 +265,17 @@ void TGuard::AddressChanged() {
     const TTimerHold hold(*this);
     ProtectedUrl = view_.AddressText();
     WriteStartPage(ProtectedUrl);
+}
+
+void TGuard::PagesChanged() {
+    if (!WindowShown) return;
+    SettingChosen();
+    const TPages pages = view_.PagesText();
+    PutPagesIntoSettingsLines(pages);
+    SaveSettings();
+    const TTimerHold hold(*this);
+    ProtectedPages = pages;
+    WriteSecondaryPages(ProtectedPages);
 }
 
 void TGuard::ClearLog() {
@@ -294,7 +344,16 @@ void TGuard::Tick() {
 }
 
 void TGuard::TickBody() {
-    const std::string current = ReadStartPage();
+    // Both values in one open of the key; a foreign change of each is an
+    // attempt of its own, the start page's first.
+    const TGuardedValues current = ReadGuardedValues();
+    CheckStartPage(current.startPage);
+    CheckPages(current.pages);
+    AskForWaitingAttempts();
+    NoteAnsweredAttempts();
+}
+
+void TGuard::CheckStartPage(const std::string& current) {
     if (current == ProtectedUrl) {
         writeFailing_ = false;
         return;
@@ -309,29 +368,69 @@ void TGuard::TickBody() {
         }
         return;
     }
-
     RejectedUrl = current;
+    NoteUndone(Shown(current), [this] { WriteStartPage(ProtectedUrl); }, writeFailing_);
+}
+
+void TGuard::CheckPages(const TPagesValue& current) {
+    if (HoldsPages(current, ProtectedPages)) {
+        pagesWriteFailing_ = false;
+        return;
+    }
+    if (pagesWriteFailing_ && current.pages == RejectedPages && current.present == rejectedPagesPresent_ &&
+        current.multiString == rejectedPagesMulti_) {
+        try {
+            WriteSecondaryPages(ProtectedPages);
+            pagesWriteFailing_ = false;
+        } catch (const Exception&) {
+        }
+        return;
+    }
+    RejectedPages = current.pages;
+    rejectedPagesPresent_ = current.present;
+    rejectedPagesMulti_ = current.multiString;
+    NoteUndone(ShownPages(current.pages, SystemAnsiCodePage()), [this] { WriteSecondaryPages(ProtectedPages); },
+               pagesWriteFailing_);
+}
+
+void TGuard::NoteUndone(std::string shown, const std::function<void()>& writeBack, bool& failing) {
     TAttempt attempt;
     attempt.time = CurrentDateTime();
-    attempt.rejected = current;
-    // The protected address goes back before anybody is asked who did it:
+    attempt.shown = std::move(shown);
+    // The protected value goes back before anybody is asked who did it:
     // the browser may take up to ten seconds to answer, and the foreign
-    // address must not stand meanwhile.
+    // value must not stand meanwhile.
     try {
-        WriteStartPage(ProtectedUrl);
+        writeBack();
     } catch (const Exception&) {
         attempt.restored = false;
         // A failed write is told once per run of failures, not twice a
         // second.
-        if (!writeFailing_) attempt.writeError = std::current_exception();
+        if (!failing) attempt.writeError = std::current_exception();
     }
-    writeFailing_ = !attempt.restored;
+    failing = !attempt.restored;
     if (!IsOnline()) {
         attempt.offender = OfflineOffender;
         attempt.answered = true;
     }
     attempts_.push_back(std::move(attempt));
-    AskForWaitingAttempts();
+}
+
+void TGuard::CheckPolicies() {
+    std::vector<TPolicyValue> standing = ReadPolicies();
+    for (const TPolicyValue& policy : standing) {
+        if (std::find(standingPolicies_.begin(), standingPolicies_.end(), policy) != standingPolicies_.end()) continue;
+        // Nothing to undo and nobody to ask: the policy is the offender.
+        TAttempt attempt;
+        attempt.time = CurrentDateTime();
+        attempt.shown = PolicyShown(policy, SystemAnsiCodePage());
+        attempt.offender = PolicyOffender(policy);
+        attempt.report = PolicyReport(policy, SystemAnsiCodePage());
+        attempt.answered = true;
+        attempts_.push_back(std::move(attempt));
+    }
+    standingPolicies_ = std::move(standing);
+    view_.ShowPolicyWarning(PolicyWarning(standingPolicies_));
     NoteAnsweredAttempts();
 }
 
@@ -388,7 +487,7 @@ void TGuard::NoteAnsweredAttempts() {
 void TGuard::NoteAttempt(const TAttempt& attempt, bool quietly) {
     OffenderText = attempt.offender;
     if (view_.LogSwitch()) {
-        view_.Log().Insert(0, ComposeLogLine(attempt.time, OffenderText, Shown(attempt.rejected)));
+        view_.Log().Insert(0, ComposeLogLine(attempt.time, OffenderText, attempt.shown));
         TrimLog();
     }
     if (quietly) return;
@@ -399,7 +498,8 @@ void TGuard::NoteAttempt(const TAttempt& attempt, bool quietly) {
             Application->HandleException(nullptr);
         }
     }
-    if (attempt.restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(attempt.rejected)));
+    if (attempt.restored && view_.ReportSwitch())
+        view_.ShowMessage(attempt.report.empty() ? ComposeReport(OffenderText, attempt.shown) : attempt.report);
     try {
         SaveLogOfAttempt();
     } catch (const Exception&) {

@@ -12,6 +12,14 @@ inline constexpr const char* DefaultSwitches = "11100";
 // Registry.
 inline constexpr const char* StartPageKey = "Software\\Microsoft\\Internet Explorer\\Main";
 inline constexpr const char* StartPageValue = "Start Page";
+inline constexpr const char* SecondaryPagesValue = "Secondary Start Pages";
+
+// The extra start pages: the settings block's marker, and how a log line and
+// a report show them.
+inline constexpr const char* PagesMarker = "[Weitere Startseiten]";
+inline constexpr const char* PagesShownPrefix = "Weitere Startseiten: ";
+inline constexpr const char* PagesShownSeparator = " | ";
+inline constexpr const char* PagesShownNone = "(keine)";
 
 // Browser query over DDE.
 inline constexpr const char* BrowserService = "IEXPLORE";

@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Program.h"
+#include "SecondaryPages.h"
 #include "StoredAddress.h"
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
@@ -27,6 +28,10 @@ TForm1::~TForm1() {
     HiResTimer1 = nullptr;
     delete RegistryWatch1;
     RegistryWatch1 = nullptr;
+    delete PolicyWatch1;
+    PolicyWatch1 = nullptr;
+    delete PolicyWatch2;
+    PolicyWatch2 = nullptr;
     OnCreate = nullptr;
     OnShow = nullptr;
     for (TButton* button : {Button1, Button2, Button3})
@@ -40,6 +45,7 @@ TForm1::~TForm1() {
     for (TCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
         if (box) box->OnClick = nullptr;
     if (Edit1) Edit1->OnChange = nullptr;
+    if (Edit2) Edit2->OnChange = nullptr;
     if (SpinEdit1) SpinEdit1->OnChange = nullptr;
 }
 
@@ -77,11 +83,20 @@ void TForm1::FormCreate(TObject*) {
         // program never sits there unguarded.
         Application->HandleException(this);
         guard_.ProtectedUrl = AddressText();
+        guard_.ProtectedPages = PagesText();
     }
     HiResTimer1->SetEnabled(true);
     // From here a change of the guarded key is answered at once; the timer
     // stays as the safety net for a change that the watch could not see.
     RegistryWatch1->SetEnabled(true);
+    // The policies that stand at start are said once the guard runs (their
+    // report waits for the user); a failure to say them stops nothing.
+    for (TRegistryWatch* watch : {PolicyWatch1, PolicyWatch2}) watch->SetEnabled(true);
+    try {
+        guard_.CheckPolicies();
+    } catch (...) {
+        Application->HandleException(this);
+    }
 }
 
 void TForm1::FormShow(TObject*) {
@@ -108,12 +123,23 @@ void TForm1::CheckBox3Click(TObject*) { guard_.ReportSwitchChanged(); }
 
 void TForm1::Edit1Change(TObject*) { guard_.AddressChanged(); }
 
+void TForm1::Edit2Change(TObject*) { guard_.PagesChanged(); }
+
 void TForm1::SpinEdit1Change(TObject*) { guard_.MaximumChanged(); }
 
 void TForm1::HiResTimer1Timer(TObject*) {
     guard_.Tick();
     // A watch that the system refused is tried again; nothing while it runs.
-    if (RegistryWatch1) RegistryWatch1->Retry();
+    for (TRegistryWatch* watch : {RegistryWatch1, PolicyWatch1, PolicyWatch2})
+        if (watch) watch->Retry();
+}
+
+void TForm1::PolicyWatchChange(TObject*) {
+    if (sessionAsked_) {
+        policyChangeWaiting_ = true;
+        return;
+    }
+    guard_.CheckPolicies();
 }
 
 void TForm1::RegistryWatch1Change(TObject*) {
@@ -134,7 +160,10 @@ void TForm1::TextTrayIcon1Click(TObject*) {
 
 void TForm1::Info1Click(TObject* Sender) { TextTrayIcon1Click(Sender); }
 
-void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = AddressText(); }
+void TForm1::TextTrayIcon1MinimizeToTray(TObject*) {
+    guard_.ProtectedUrl = AddressText();
+    guard_.ProtectedPages = PagesText();
+}
 
 namespace {
 
@@ -196,6 +225,10 @@ void TForm1::ResumeAfterEndOfSession() {
     // or, while a cycle still runs (a report open), once that cycle ends.
     changeWaiting_ = true;
     if (timerWanted_) SetGuardTimer(true);
+    if (policyChangeWaiting_) {
+        policyChangeWaiting_ = false;
+        guard_.CheckPolicies();
+    }
 }
 
 void TForm1::WndProc(TMessage& message) {
@@ -275,5 +308,19 @@ void TForm1::SetGuardTimer(bool on) {
 }
 
 void TForm1::ShowMessage(const std::string& text) { sw::ShowMessage(text); }
+
+// One page per line of the field, held in UTF-16 as the address field is.
+guard::TPages TForm1::PagesText() const {
+    return guard::StoredPages(guard::PagesOfFieldText(Edit2->WideText()), SystemAnsiCodePage());
+}
+
+void TForm1::SetPagesText(const guard::TPages& pages) {
+    Edit2->SetWideText(guard::FieldTextOfPages(guard::PagesOfStored(pages, SystemAnsiCodePage())));
+}
+
+void TForm1::ShowPolicyWarning(const std::string& text) {
+    Label7->SetCaption(text);
+    Label7->SetVisible(!text.empty());
+}
 
 }  // namespace sw

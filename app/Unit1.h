@@ -47,10 +47,16 @@ public:
     TLabel* Label5 = nullptr;
     TLabel* Label3 = nullptr;
     TEdit* Edit1 = nullptr;
+    TLabel* Label6 = nullptr;
+    TMemo* Edit2 = nullptr;
+    TLabel* Label7 = nullptr;
     TGroupBox* GroupBox1 = nullptr;
     TTextListBox* TextListBox1 = nullptr;
     THiResTimer* HiResTimer1 = nullptr;
     TRegistryWatch* RegistryWatch1 = nullptr;
+    // The policy keys of both hives.
+    TRegistryWatch* PolicyWatch1 = nullptr;
+    TRegistryWatch* PolicyWatch2 = nullptr;
     TAutoRunner* AutoRunner1 = nullptr;
     TPopupMenu* PopupMenu1 = nullptr;
     TMenuItem* Info1 = nullptr;
@@ -68,6 +74,7 @@ public:
     void CheckBox2Click(TObject* Sender);
     void CheckBox3Click(TObject* Sender);
     void Edit1Change(TObject* Sender);
+    void Edit2Change(TObject* Sender);
     void SpinEdit1Change(TObject* Sender);
     void HiResTimer1Timer(TObject* Sender);
     // A value under the guarded key changed: the guard cycle at once, unless
@@ -75,6 +82,9 @@ public:
     // edit's write is running); the change is then answered when the timer
     // is switched on again.
     void RegistryWatch1Change(TObject* Sender);
+    // A policy key changed: the guard looks at the policy values (not while
+    // the end of the session is asked; then once it goes on).
+    void PolicyWatchChange(TObject* Sender);
     void TextTrayIcon1Click(TObject* Sender);
     void Info1Click(TObject* Sender);
     void TextTrayIcon1MinimizeToTray(TObject* Sender);
@@ -116,6 +126,9 @@ public:
     void LogLinesRemoved() override;
     void SetGuardTimer(bool on) override;
     void ShowMessage(const std::string& text) override;
+    guard::TPages PagesText() const override;
+    void SetPagesText(const guard::TPages& pages) override;
+    void ShowPolicyWarning(const std::string& text) override;
 
     void WndProc(TMessage& message) override;
 
@@ -136,6 +149,7 @@ private:
     bool timerWanted_ = false;
     bool watchWanted_ = false;
     bool acceptOpenRequests_ = false;
+    bool policyChangeWaiting_ = false;
 };
 
 // The program's own path, whole.

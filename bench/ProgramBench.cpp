@@ -5,6 +5,7 @@
 //   ProgramBench.exe [--hostile SECONDS] [--changes N] [--idle SECONDS]
 //                    [--soak SECONDS --attempts N] [--exe PATH]
 //   ProgramBench.exe --hung PATH...
+//   ProgramBench.exe --pages N
 //
 // Default run, once for Startwacht.exe and once for StartwachtPeriodic.exe
 // (the same program with its registry watch off, built with the benchmarks
@@ -22,6 +23,9 @@
 // connect, and with it the browser query, hangs: two foreign writes 3 s
 // apart, and the window opened by a click on the icon at moments across the
 // query.
+// --pages measures the restoration delay of N single writes of the extra
+// start pages ("Secondary Start Pages") beside N of the start page, at
+// random moments and taking turns, for both programs.
 //
 // CPU time, wake-ups (context switches of all its threads) and bytes
 // written to disk are read from Linux's /proc entry of the program's
@@ -97,6 +101,22 @@ public:
     void Write(const std::string& url) const {
         ::RegSetValueExA(key_, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
                          static_cast<DWORD>(url.size() + 1));
+    }
+    // The extra start pages: one page as a list (REG_MULTI_SZ).
+    void WritePages(const std::string& page) const {
+        const std::string data = page + '\0' + '\0';
+        ::RegSetValueExA(key_, "Secondary Start Pages", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                         static_cast<DWORD>(data.size()));
+    }
+    std::string ReadPages() const {
+        char data[1024] = {};
+        DWORD type = 0;
+        DWORD size = sizeof data - 2;
+        if (::RegQueryValueExA(key_, "Secondary Start Pages", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_MULTI_SZ)
+            return {};
+        return data;  // the first page
     }
     std::string Read() const {
         char data[1024] = {};
@@ -285,14 +305,24 @@ private:
 
 // Writes a foreign address and waits until the guard has put the protected
 // one back; the delay in milliseconds, or a negative value on time-out.
-double OneRestoration(const StartPageKey& key, const std::string& foreign) {
-    key.Write(foreign);
+template <typename Write, typename Restored>
+double Restoration(Write write, Restored restored) {
+    write();
     const auto start = Clock::now();
     while (MsSince(start) < 15000) {
-        if (key.Read() == kProtected) return MsSince(start);
+        if (restored()) return MsSince(start);
         ::Sleep(1);
     }
     return -1;
+}
+double OneRestoration(const StartPageKey& key, const std::string& foreign) {
+    return Restoration([&] { key.Write(foreign); }, [&] { return key.Read() == kProtected; });
+}
+
+// The same for the extra start pages.
+constexpr char kProtectedTab[] = "about:bench-tab";
+double OnePagesRestoration(const StartPageKey& key, const std::string& foreign) {
+    return Restoration([&] { key.WritePages(foreign); }, [&] { return key.ReadPages() == kProtectedTab; });
 }
 
 struct Options {
@@ -304,6 +334,7 @@ struct Options {
     std::string exe;
     bool hung = false;
     std::vector<std::string> hungExes;
+    int pagesChanges = 0;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -323,6 +354,7 @@ Options ParseOptions(int argc, char** argv) {
         else if (arg == "--idle") o.idleSeconds = value;
         else if (arg == "--soak") o.soakSeconds = value;
         else if (arg == "--attempts") o.soakAttempts = value;
+        else if (arg == "--pages") o.pagesChanges = value;
         else continue;
         ++i;
     }
@@ -703,6 +735,44 @@ void MeasureWithHungWindow(const std::string& exe, const std::string& hungExe, c
 
 }  // namespace
 
+// Single writes of the start page and of the extra pages, taking turns at
+// random moments: the restoration delay of each, side by side.
+void MeasurePages(const std::string& exe, const char* label, int changes, const std::string& settings,
+                  const std::string& log) {
+    StartPageKey key;
+    std::ofstream(settings, std::ios::binary | std::ios::trunc)
+        << kProtected << "\r\n10" << kMaximum << "\r\n[Weitere Startseiten] 1\r\n" << kProtectedTab << "\r\n";
+    ::DeleteFileA(log.c_str());
+    key.Write(kProtected);
+    key.WritePages(kProtectedTab);
+    Program program(exe);
+    if (!program.Running()) {
+        std::printf("%s: %s did not start\n", label, exe.c_str());
+        return;
+    }
+    OneRestoration(key, "about:bench-start");
+    ::Sleep(1000);
+    std::vector<double> page, pages;
+    int lost = 0;
+    std::mt19937 random(4711);
+    for (int i = 0; i < changes; ++i) {
+        ::Sleep(std::uniform_int_distribution<int>(50, 600)(random));
+        const double d = OneRestoration(key, "about:bench-" + std::to_string(i));
+        if (d < 0) ++lost; else page.push_back(d);
+        ::Sleep(std::uniform_int_distribution<int>(50, 600)(random));
+        const double e = OnePagesRestoration(key, "about:bench-tab-" + std::to_string(i));
+        if (e < 0) ++lost; else pages.push_back(e);
+    }
+    for (auto* list : {&page, &pages}) std::sort(list->begin(), list->end());
+    const auto line = [&](const char* what, const std::vector<double>& d) {
+        std::printf("%s: %s: restoration delay over %zu changes: median %.1f ms, p99 %.1f ms, worst %.1f ms\n", label,
+                    what, d.size(), Percentile(d, 50), Percentile(d, 99), d.empty() ? 0.0 : d.back());
+    };
+    line("start page", page);
+    line("extra pages", pages);
+    std::printf("%s: %d lost\n", label, lost);
+}
+
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     const std::string buildDir = Directory(Directory(OwnPath()));
@@ -719,6 +789,12 @@ int main(int argc, char** argv) {
         const std::string hungExe = buildDir + "\\tests\\bin\\HungWindow.exe";
         const std::vector<std::string> exes = options.hungExes.empty() ? std::vector<std::string>{exe} : options.hungExes;
         for (const std::string& one : exes) MeasureWithHungWindow(one, hungExe, settings, log);
+        return 0;
+    }
+
+    if (options.pagesChanges > 0) {
+        MeasurePages(exe, "watch", options.pagesChanges, settings, log);
+        if (!periodic.empty()) MeasurePages(periodic, "periodic", options.pagesChanges, settings, log);
         return 0;
     }
 

@@ -11,11 +11,18 @@
 # build/screenshots/<dpi>-dpi/ instead of docs/. Wine's desktop and taskbar
 # start at that resolution too, so the notification area shows its icons at
 # the size it asks for, as Windows does.
+#   tools/screenshot-main.sh --policy
+# shows the window while a policy of the user sets the start page (its
+# warning line beside the fields) with two extra start pages, and writes
+# docs/policy-warning.png (the other pictures into build/screenshots/policy/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dpi=""
+policy=""
 if [[ "${1:-}" == "--dpi" ]]; then
     dpi=${2:?"--dpi braucht eine Zahl"}
+elif [[ "${1:-}" == "--policy" ]]; then
+    policy=yes
 fi
 "$root/tools/setup-debian.sh"
 source "$root/tools/wine-session.sh"
@@ -50,7 +57,16 @@ sysdir="$WINEPREFIX/drive_c/windows/system32"
 wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' /d 'about:blank' /f >/dev/null 2>&1
 maximum=100
 [[ -z "$dpi" ]] || maximum=10000
-printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
+if [[ -n "$policy" ]]; then
+    # Reporting off: the policy's report would cover the window.
+    wine reg add 'HKCU\Software\Policies\Microsoft\Internet Explorer\Main' /v 'Start Page' \
+        /d 'http://www.firmenportal.example/' /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Secondary Start Pages' /t REG_MULTI_SZ \
+        /d 'http://www.example.org/nachrichten\0http://www.example.com/wetter' /f >/dev/null 2>&1
+    printf 'about:blank\r\n10%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
+else
+    printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
+fi
 {
     printf '09.12.2026 10:00:05>>Ein unbekanntes Subjekt... >>Startpage:http://www.eine-sehr-lange-adresse.example/mit/einem/langen/pfad/der/breiter/ist/als/die/liste.html\r\n'
     printf '09.12.2026 09:59:58>>Ein Offline-B\xf6sewicht >>Startpage:about:test\r\n'
@@ -59,6 +75,7 @@ printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
 shots="$root/build/screenshots"
 docs="$root/docs"
 [[ -z "$dpi" ]] || docs="$shots/$dpi-dpi"
+[[ -z "$policy" ]] || docs="$shots/policy"
 mkdir -p "$shots" "$docs"
 out="$root/build/screenshot-main-session/startwacht.log"
 setsid wine "$root/build/$arch/app/Startwacht.exe" </dev/null >"$out" 2>&1 &
@@ -123,6 +140,8 @@ read -r _ left top width height <<<"$place"
 xdotool mousemove 2 2
 sleep 2
 import -display "$DISPLAY" -window root "$shots/opened.png"
-convert "$shots/opened.png" -crop "${width}x${height}+${left}+${top}" +repage "$docs/main-window.png"
+window="$docs/main-window.png"
+[[ -z "$policy" ]] || window="$root/docs/policy-warning.png"
+convert "$shots/opened.png" -crop "${width}x${height}+${left}+${top}" +repage "$window"
 echo "Hauptfenster bei $left,$top, $width x $height Pixel; Symbol bei $icon_x,$icon_y"
-echo "Bilder: $docs/tray-icon.png, $docs/tray-menu.png, $docs/main-window.png"
+echo "Bilder: $docs/tray-icon.png, $docs/tray-menu.png, $window"

@@ -60,7 +60,7 @@ TEST_F(BadInput, DamagedSettingsFilesAreRepairedAndNeverCostTheStartPage) {
         g.IsOnline = [] { return false; };
         WriteFileBytes(SettingsPath(), c.file);
         g.LoadAtStart();
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after + std::string(kNoPagesBlock));
         EXPECT_EQ(fresh.Messages, c.damaged ? std::vector<std::string>{kDamaged} : std::vector<std::string>{});
         const std::string address = SplitTextLines(c.after)[0];
         EXPECT_EQ(g.ProtectedUrl, address);
@@ -80,7 +80,7 @@ TEST_F(BadInput, ATenMegabyteSettingsFileSurvivesARewriteByteForByte) {
     const std::string file = "about:x\r\n11100\r\n" + tail;
     StartWith(file);
     view.SetReportSwitch(false);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n10100\r\n" + tail);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n10100\r\n" + tail + std::string(kNoPagesBlock));
 }
 
 TEST_F(BadInput, AHundredThousandLineLogIsLoadedWholeAndTrimmedAtTheNextAttempt) {
@@ -135,7 +135,7 @@ TEST_F(BadInput, ASettingsFileLockedAtQuitGivesTheMessageAndKeepsBothFiles) {
     EXPECT_FALSE(guard.SaveAllGuarded());
     EXPECT_EQ(view.Messages.back(), "Ihr System verweigert Schreibzugriffe durch Startwacht!");
     lock.Close();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n11100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(ReadFileBytes(LogPath()), "vorher\r\n");
 }
 

@@ -12,7 +12,7 @@ const std::string kUnknown = "Ein unbekanntes Subjekt...";
 class GuardTick : public GuardFixture {
 protected:
     void Start(const std::string& protectedUrl, const std::string& switches = "11100") {
-        WriteFileBytes(SettingsPath(), protectedUrl + "\r\n" + switches + "\r\n");
+        WriteFileBytes(SettingsPath(), protectedUrl + "\r\n" + switches + "\r\n" + std::string(kNoPagesBlock));
         guard.LoadAtStart();
         view.TimerSwitches.clear();
         view.Messages.clear();
@@ -394,7 +394,7 @@ TEST_F(GuardTick, ALookAlikeWrittenInUtf16IsAnAttemptAndShownEncoded) {
 TEST_F(GuardTick, AStartPageTheCodePageLacksIsProtectedExactlyAcrossARestart) {
     SetStartPageW(kForeignPage);
     guard.LoadAtStart();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), kForeignStored + "\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), kForeignStored + "\r\n11100\r\n" + std::string(kNoPagesBlock));
     view.ReportOn = false;
     guard.Tick();
     EXPECT_EQ(view.LogList.Count(), 0) << "its own start page is no attempt";

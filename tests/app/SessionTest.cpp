@@ -35,7 +35,7 @@ protected:
     // unreadable log file, so that it answers no other start; true once
     // the message shows.
     static bool StartHeldUp(std::optional<Startwacht>& copy) {
-        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
         WriteFileBytes(LogPath(), LogFile(2));
         const sw::FileHandle held(::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!held) return false;
@@ -50,7 +50,7 @@ protected:
 // meanwhile and those that come later. The files keep what the question
 // wrote, below the attempts since.
 TEST_F(Session, ACancelledEndOfTheSessionPutsTheIconBackAndTheGuardOn) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10250\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n10250\r\n" + std::string(kNoPagesBlock));
     WriteFileBytes(LogPath(), LogFile(2));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
@@ -58,7 +58,7 @@ TEST_F(Session, ACancelledEndOfTheSessionPutsTheIconBackAndTheGuardOn) {
     ClearStartwachtFiles();
 
     EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, 0), 1);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10250\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10250\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(2));
     EXPECT_TRUE(WaitFor([] { return ShownIcons() == 0; }, 30s)) << "the icon goes at the question";
     ForeignWrite("about:dazwischen");
@@ -74,7 +74,7 @@ TEST_F(Session, ACancelledEndOfTheSessionPutsTheIconBackAndTheGuardOn) {
     EXPECT_TRUE(WaitFor([] { return Logged("about:danach"); }, 30s));
     EXPECT_EQ(StartPage(), "about:test");
 
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10250\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10250\r\n" + std::string(kNoPagesBlock));
     const std::vector<std::string> lines = LogLines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[2], "Zeile 1");
@@ -88,7 +88,7 @@ TEST_F(Session, ACancelledEndOfTheSessionPutsTheIconBackAndTheGuardOn) {
 // on, given while a report is open, lets the next cycle start only once the
 // report is closed.
 TEST_F(Session, NoCycleStartsInsideAnOpenReportWhenTheSessionsEndIsAskedAndCalledOff) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     const auto reportOf = [&](const std::string& address) {
@@ -141,7 +141,7 @@ TEST_F(Session, NoCycleStartsInsideAnOpenReportWhenTheSessionsEndIsAskedAndCalle
 // own and without touching either file (both are gone here; a start would
 // write the settings anew).
 TEST_F(Session, ASecondStartOpensTheRunningCopysWindowAndTouchesNoFile) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht first;
     ASSERT_TRUE(first.WaitUntilStarted());
     ASSERT_TRUE(WaitFor([] { return ShownIcons() == 1; }, 30s));
@@ -163,7 +163,7 @@ TEST_F(Session, ASecondStartOpensTheRunningCopysWindowAndTouchesNoFile) {
 // Two starts at once (the second finds the first still starting, with no
 // window yet): one copy remains, with its window opened.
 TEST_F(Session, TwoStartsAtOnceLeaveOneCopyWithItsWindowOpen) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht a;
     Startwacht b;
     ASSERT_TRUE(WaitFor([&] { return !a.Running() || !b.Running(); }, 30s));
@@ -331,7 +331,7 @@ TEST_F(Session, TheMarkOpensForTheUserAndAdministrators) {
 // each attempt is undone and logged with the text for no reply; and the
 // program still ends at once when asked, while the query's thread waits.
 TEST_F(Session, AWindowThatAnswersNoMessagesDoesNotStopTheGuard) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
     FakeBrowserProcess browser("IEXPLORE", "\"file:///C:/Werbung/start.html\",\"Kostenlos!\"");
     ASSERT_TRUE(browser.Ready());
     Startwacht program;
