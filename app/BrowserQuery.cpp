@@ -92,6 +92,10 @@ TDdeInstance::~TDdeInstance() {
     ::DdeUninitialize(id_);
 }
 
+bool BrowserQueryThreadClosing() {
+    return QueryThread() && QueryThread()->Busy() && !QueryThread()->HeldByQueryCutShort();
+}
+
 void SetConversationObserver(TConversationObserver observer) { ConversationObserver() = std::move(observer); }
 
 void SetDisconnectObserver(TDisconnectObserver observer) { DisconnectObserver() = std::move(observer); }

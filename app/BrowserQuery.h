@@ -87,6 +87,10 @@ private:
     uint32_t lastId_ = 0;
 };
 
+// The query's thread still closes the conversation of a query whose answer
+// has gone out.
+bool BrowserQueryThreadClosing();
+
 // Seam for tests: sees the information of each query's conversation, as the
 // query asks the DDE layer for it once connected (on the query's thread; the
 // observer in place when the query starts is the one called).

@@ -32,10 +32,19 @@ inline std::optional<std::string> AskBrowserOnce(guard::TBrowserQuery& query, co
     return answer;
 }
 
-// The reply, or empty text for none (also when no query could start).
+// The reply, or empty text for none (also when no query could start). Then
+// waits (30 s at most) until the query's thread has closed the conversation
+// of an answered query, so that the next fake browser of a test starts on a
+// quiet desktop.
 inline std::string AskBrowser(const std::string& service) {
     guard::TBrowserQuery query;
-    return AskBrowserOnce(query, service).value_or(std::string());
+    const std::string reply = AskBrowserOnce(query, service).value_or(std::string());
+    for (const DWORD until = ::GetTickCount() + 30000; guard::BrowserQueryThreadClosing() && ::GetTickCount() < until;) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return reply;
 }
 
 }  // namespace sw::test
