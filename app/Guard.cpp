@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "BrowserQuery.h"
 #include "GuardTexts.h"
 #include "LogText.h"
+#include "Policy.h"
 #include "StartPage.h"
 #include "StoredAddress.h"
 #include "Switches.h"
@@ -33,7 +35,26 @@ std::string LocalDateTimeText() {
 }
 
 TGuard::TGuard(IGuardView& view)
-    : IsOnline(guard::IsOnline), QueryBrowser(QueryBrowserWindow), CurrentDateTime(LocalDateTimeText), view_(view) {}
+    : IsOnline(guard::IsOnline), CurrentDateTime(LocalDateTimeText), ReadPolicies(guard::ReadPolicies), view_(view) {
+    StartQuery = [this](const std::string& service) {
+        if (!query_) {
+            query_ = std::make_unique<TBrowserQuery>();
+            query_->OnAnswer = [this](const std::string& reply) { OffenderAnswered(reply); };
+        }
+        query_->Bound = QueryBound;
+        return query_->Start(service);
+    };
+}
+
+TGuard::~TGuard() = default;
+
+TGuard::TTimerHold::TTimerHold(TGuard& guard) : guard_(guard) {
+    if (guard_.timerHolds_++ == 0) guard_.view_.SetGuardTimer(false);
+}
+
+TGuard::TTimerHold::~TTimerHold() {
+    if (--guard_.timerHolds_ == 0) guard_.view_.SetGuardTimer(true);
+}
 
 std::string TGuard::SettingsPath() const { return SystemDir + SettingsFileName; }
 
@@ -157,6 +178,7 @@ void TGuard::LoadAtStart() {
     }
 
     ProtectedUrl = view_.AddressText();
+    LoadPages();
 
     if (SwitchIsOn(SwitchesLine(), 1)) view_.SetLogSwitch(true);
     if (SwitchIsOn(SwitchesLine(), 2)) view_.SetReportSwitch(true);
@@ -173,6 +195,41 @@ void TGuard::LoadAtStart() {
             throw;
         }
     }
+}
+
+void TGuard::LoadPages() {
+    if (const auto stored = PagesOfSettings(SettingsLines.Lines())) {
+        ProtectedPages = *stored;
+    } else {
+        // A settings file of an earlier version, or none: the pages set now
+        // are the user's, whatever the type they are stored with.
+        const TPagesValue value = ReadSecondaryPages();
+        ProtectedPages = value.pages;
+        PutPagesIntoSettingsLines(ProtectedPages);
+        // Written now, so that a page written while the program is not
+        // running is never taken as the user's. A file that can't be
+        // written here still holds the user's address and switches: the
+        // start goes on (a later settings write tries again and says so).
+        try {
+            SaveSettings();
+        } catch (const Exception&) {
+        }
+        if (!HoldsPages(value, ProtectedPages)) {
+            // Another type than a list: the same pages as a list, unlogged;
+            // the cycle tries again if this fails.
+            try {
+                WriteSecondaryPages(ProtectedPages);
+            } catch (const Exception&) {
+            }
+        }
+    }
+    view_.SetPagesText(ProtectedPages);
+}
+
+void TGuard::PutPagesIntoSettingsLines(const TPages& pages) {
+    std::vector<std::string> lines = SettingsLines.Lines();
+    PutPagesIntoSettings(lines, pages);
+    SettingsLines.Assign(lines);
 }
 
 void TGuard::LogSwitchChanged() {
@@ -205,15 +262,20 @@ void TGuard::AddressChanged() {
     if (SettingsLines.Count() == 0) SettingsLines.Add("");
     SettingsLines.Put(0, view_.AddressText());
     SaveSettings();
-    view_.SetGuardTimer(false);
+    const TTimerHold hold(*this);
     ProtectedUrl = view_.AddressText();
-    try {
-        WriteStartPage(ProtectedUrl);
-    } catch (...) {
-        view_.SetGuardTimer(true);
-        throw;
-    }
-    view_.SetGuardTimer(true);
+    WriteStartPage(ProtectedUrl);
+}
+
+void TGuard::PagesChanged() {
+    if (!WindowShown) return;
+    SettingChosen();
+    const TPages pages = view_.PagesText();
+    PutPagesIntoSettingsLines(pages);
+    SaveSettings();
+    const TTimerHold hold(*this);
+    ProtectedPages = pages;
+    WriteSecondaryPages(ProtectedPages);
 }
 
 void TGuard::ClearLog() {
@@ -223,6 +285,7 @@ void TGuard::ClearLog() {
 }
 
 bool TGuard::SaveAllGuarded() {
+    NoteAllAttempts();
     try {
         SaveSettings();
         SaveLog();
@@ -235,6 +298,7 @@ bool TGuard::SaveAllGuarded() {
 
 void TGuard::SaveAllQuietly() {
     // The session is ending: there is nobody left to tell of a failure.
+    NoteAllAttempts();
     try {
         SaveSettings();
     } catch (const Exception&) {
@@ -275,18 +339,21 @@ bool TGuard::TrimLog() {
 std::string TGuard::Shown(const std::string& address) { return DisplayedAddress(address, SystemAnsiCodePage()); }
 
 void TGuard::Tick() {
-    view_.SetGuardTimer(false);
-    try {
-        TickBody();
-    } catch (...) {
-        view_.SetGuardTimer(true);
-        throw;
-    }
-    view_.SetGuardTimer(true);
+    const TTimerHold hold(*this);
+    TickBody();
 }
 
 void TGuard::TickBody() {
-    const std::string current = ReadStartPage();
+    // Both values in one open of the key; a foreign change of each is an
+    // attempt of its own, the start page's first.
+    const TGuardedValues current = ReadGuardedValues();
+    CheckStartPage(current.startPage);
+    CheckPages(current.pages);
+    AskForWaitingAttempts();
+    NoteAnsweredAttempts();
+}
+
+void TGuard::CheckStartPage(const std::string& current) {
     if (current == ProtectedUrl) {
         writeFailing_ = false;
         return;
@@ -301,45 +368,154 @@ void TGuard::TickBody() {
         }
         return;
     }
-
     RejectedUrl = current;
-    // The protected address goes back before anybody is asked who did it:
-    // the browser may take up to ten seconds to answer, and the foreign
-    // address must not stand meanwhile.
-    std::exception_ptr writeError;
-    try {
-        WriteStartPage(ProtectedUrl);
-    } catch (const Exception&) {
-        writeError = std::current_exception();
+    NoteUndone(Shown(current), [this] { WriteStartPage(ProtectedUrl); }, writeFailing_);
+}
+
+void TGuard::CheckPages(const TPagesValue& current) {
+    if (HoldsPages(current, ProtectedPages)) {
+        pagesWriteFailing_ = false;
+        return;
     }
-    const bool restored = !writeError;
+    if (pagesWriteFailing_ && current.pages == RejectedPages && current.present == rejectedPagesPresent_ &&
+        current.multiString == rejectedPagesMulti_) {
+        try {
+            WriteSecondaryPages(ProtectedPages);
+            pagesWriteFailing_ = false;
+        } catch (const Exception&) {
+        }
+        return;
+    }
+    RejectedPages = current.pages;
+    rejectedPagesPresent_ = current.present;
+    rejectedPagesMulti_ = current.multiString;
+    NoteUndone(ShownPages(current.pages, SystemAnsiCodePage()), [this] { WriteSecondaryPages(ProtectedPages); },
+               pagesWriteFailing_);
+}
 
-    OffenderText = IsOnline() ? QueryBrowser(BrowserService) : std::string(OfflineOffender);
-    if (OffenderText.empty()) OffenderText = UnknownOffender;
+void TGuard::NoteUndone(std::string shown, const std::function<void()>& writeBack, bool& failing) {
+    TAttempt attempt;
+    attempt.time = CurrentDateTime();
+    attempt.shown = std::move(shown);
+    // The protected value goes back before anybody is asked who did it:
+    // the browser may take up to ten seconds to answer, and the foreign
+    // value must not stand meanwhile.
+    try {
+        writeBack();
+    } catch (const Exception&) {
+        attempt.restored = false;
+        // A failed write is told once per run of failures, not twice a
+        // second.
+        if (!failing) attempt.writeError = std::current_exception();
+    }
+    failing = !attempt.restored;
+    if (!IsOnline()) {
+        attempt.offender = OfflineOffender;
+        attempt.answered = true;
+    }
+    attempts_.push_back(std::move(attempt));
+}
 
+void TGuard::CheckPolicies() {
+    std::vector<TPolicyValue> standing = ReadPolicies();
+    for (const TPolicyValue& policy : standing) {
+        if (std::find(standingPolicies_.begin(), standingPolicies_.end(), policy) != standingPolicies_.end()) continue;
+        // Nothing to undo and nobody to ask: the policy is the offender.
+        TAttempt attempt;
+        attempt.time = CurrentDateTime();
+        attempt.shown = PolicyShown(policy, SystemAnsiCodePage());
+        attempt.offender = PolicyOffender(policy);
+        attempt.report = PolicyReport(policy, SystemAnsiCodePage());
+        attempt.answered = true;
+        attempts_.push_back(std::move(attempt));
+    }
+    standingPolicies_ = std::move(standing);
+    view_.ShowPolicyWarning(PolicyWarning(standingPolicies_));
+    NoteAnsweredAttempts();
+}
+
+void TGuard::AskForWaitingAttempts() {
+    // One query at a time: what comes while it runs is asked for next, so
+    // each line names what the browser said at or after its attempt.
+    if (queryRunning_) return;
+    bool waiting = false;
+    for (TAttempt& attempt : attempts_)
+        if (!attempt.answered && !attempt.asked) attempt.asked = waiting = true;
+    if (!waiting) return;
+    queryRunning_ = true;
+    if (StartQuery(BrowserService)) return;
+    // No query can start: the same as no answer.
+    queryRunning_ = false;
+    for (TAttempt& attempt : attempts_)
+        if (!attempt.answered) {
+            attempt.offender = UnknownOffender;
+            attempt.answered = true;
+        }
+}
+
+void TGuard::OffenderAnswered(const std::string& reply) {
+    // An answer that nobody waits for any more (the end noted its attempts).
+    if (!queryRunning_) return;
+    queryRunning_ = false;
+    for (TAttempt& attempt : attempts_)
+        if (attempt.asked && !attempt.answered) {
+            attempt.offender = reply.empty() ? std::string(UnknownOffender) : reply;
+            attempt.answered = true;
+        }
+    AskForWaitingAttempts();
+    NoteAnsweredAttempts();
+}
+
+void TGuard::NoteAnsweredAttempts() {
+    // While a report is open, answers that come are noted by the loop that
+    // opened it, once it is closed, in their order.
+    if (noting_ || attempts_.empty() || !attempts_.front().answered) return;
+    noting_ = true;
+    // No cycle runs while a message window of the guard waits for the user.
+    const TTimerHold noCycleMeanwhile(*this);
+    struct Noted {
+        bool& noting;
+        ~Noted() { noting = false; }
+    } noted{noting_};
+    while (!attempts_.empty() && attempts_.front().answered) {
+        const TAttempt attempt = std::move(attempts_.front());
+        attempts_.pop_front();
+        NoteAttempt(attempt, false);
+    }
+}
+
+void TGuard::NoteAttempt(const TAttempt& attempt, bool quietly) {
+    OffenderText = attempt.offender;
     if (view_.LogSwitch()) {
-        view_.Log().Insert(0, ComposeLogLine(CurrentDateTime(), OffenderText, Shown(RejectedUrl)));
+        view_.Log().Insert(0, ComposeLogLine(attempt.time, OffenderText, attempt.shown));
         TrimLog();
     }
-
-    // A failed write is told once per run of failures, not twice a second,
-    // and only once the attempt is noted: the message waits for the user.
-    if (!restored && !writeFailing_ && Application) {
+    if (quietly) return;
+    if (attempt.writeError && Application) {
         try {
-            std::rethrow_exception(writeError);
+            std::rethrow_exception(attempt.writeError);
         } catch (const Exception&) {
             Application->HandleException(nullptr);
         }
     }
-    writeFailing_ = !restored;
-
-    if (restored && view_.ReportSwitch()) view_.ShowMessage(ComposeReport(OffenderText, Shown(RejectedUrl)));
-
+    if (attempt.restored && view_.ReportSwitch())
+        view_.ShowMessage(attempt.report.empty() ? ComposeReport(OffenderText, attempt.shown) : attempt.report);
     try {
         SaveLogOfAttempt();
     } catch (const Exception&) {
         view_.ShowMessage(LogWriteFailed);
     }
+}
+
+void TGuard::NoteAllAttempts() {
+    // The program or the session ends: no answer is waited for any more.
+    if (query_) query_->Abandon();
+    queryRunning_ = false;
+    for (TAttempt& attempt : attempts_) {
+        if (!attempt.answered) attempt.offender = UnknownOffender;
+        NoteAttempt(attempt, true);
+    }
+    attempts_.clear();
 }
 
 }  // namespace sw::guard

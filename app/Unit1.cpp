@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Program.h"
+#include "SecondaryPages.h"
 #include "StoredAddress.h"
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
@@ -17,14 +18,20 @@ TForm1::TForm1(TComponent* owner) : TForm(owner), guard_(*this) {
 }
 
 TForm1::~TForm1() {
-    // The watch and the timer stop first: no change and no tick may reach
-    // the guard while the window goes. Then no control may call a handler of
-    // this half-destroyed form (a spin edit clamps its value when it loses
-    // the focus, for instance).
-    delete RegistryWatch1;
-    RegistryWatch1 = nullptr;
+    // The timer and the watch stop first: no tick and no change may reach
+    // the guard while the window goes. The timer goes before the watch: a
+    // tick handed over while the watch's thread is waited for would run a
+    // whole cycle here. Then no control may call a handler of this
+    // half-destroyed form (a spin edit clamps its value when it loses the
+    // focus, for instance).
     delete HiResTimer1;
     HiResTimer1 = nullptr;
+    delete RegistryWatch1;
+    RegistryWatch1 = nullptr;
+    delete PolicyWatch1;
+    PolicyWatch1 = nullptr;
+    delete PolicyWatch2;
+    PolicyWatch2 = nullptr;
     OnCreate = nullptr;
     OnShow = nullptr;
     for (TButton* button : {Button1, Button2, Button3})
@@ -38,16 +45,24 @@ TForm1::~TForm1() {
     for (TCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
         if (box) box->OnClick = nullptr;
     if (Edit1) Edit1->OnChange = nullptr;
+    if (Edit2) Edit2->OnChange = nullptr;
     if (SpinEdit1) SpinEdit1->OnChange = nullptr;
 }
 
-std::string ReadMeAddress() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
-    folder.erase(folder.find_last_of('\\') + 1);
-    const std::string readMe = folder + "LIESMICH.txt";
-    if (::GetFileAttributesA(readMe.c_str()) != INVALID_FILE_ATTRIBUTES) return readMe;
+std::wstring ProgramPath() {
+    // The wide call: the program may live under a user name that the ANSI
+    // code page lacks, and GetModuleFileNameA would give "?" for it.
+    std::wstring path(32768, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
+std::wstring ReadMeAddress(const std::wstring& programPath) {
+    std::wstring folder = programPath;
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    const std::wstring readMe = folder + L"LIESMICH.txt";
+    if (::GetFileAttributesW(readMe.c_str()) != INVALID_FILE_ATTRIBUTES) return readMe;
     return folder;
 }
 
@@ -68,16 +83,25 @@ void TForm1::FormCreate(TObject*) {
         // program never sits there unguarded.
         Application->HandleException(this);
         guard_.ProtectedUrl = AddressText();
+        guard_.ProtectedPages = PagesText();
     }
     HiResTimer1->SetEnabled(true);
     // From here a change of the guarded key is answered at once; the timer
     // stays as the safety net for a change that the watch could not see.
     RegistryWatch1->SetEnabled(true);
+    // The policies that stand at start are said once the guard runs (their
+    // report waits for the user); a failure to say them stops nothing.
+    for (TRegistryWatch* watch : {PolicyWatch1, PolicyWatch2}) watch->SetEnabled(true);
+    try {
+        guard_.CheckPolicies();
+    } catch (...) {
+        Application->HandleException(this);
+    }
 }
 
 void TForm1::FormShow(TObject*) {
     guard_.WindowShown = true;
-    SetWidth(Button2->Left() + Button2->Width() + 20);
+    SetWidth(Button2->Left() + Button2->Width() + ScaledFromDesign(20));
 }
 
 void TForm1::Button1Click(TObject*) {
@@ -99,12 +123,23 @@ void TForm1::CheckBox3Click(TObject*) { guard_.ReportSwitchChanged(); }
 
 void TForm1::Edit1Change(TObject*) { guard_.AddressChanged(); }
 
+void TForm1::Edit2Change(TObject*) { guard_.PagesChanged(); }
+
 void TForm1::SpinEdit1Change(TObject*) { guard_.MaximumChanged(); }
 
 void TForm1::HiResTimer1Timer(TObject*) {
     guard_.Tick();
     // A watch that the system refused is tried again; nothing while it runs.
-    if (RegistryWatch1) RegistryWatch1->Retry();
+    for (TRegistryWatch* watch : {RegistryWatch1, PolicyWatch1, PolicyWatch2})
+        if (watch) watch->Retry();
+}
+
+void TForm1::PolicyWatchChange(TObject*) {
+    if (sessionAsked_) {
+        policyChangeWaiting_ = true;
+        return;
+    }
+    guard_.CheckPolicies();
 }
 
 void TForm1::RegistryWatch1Change(TObject*) {
@@ -125,7 +160,10 @@ void TForm1::TextTrayIcon1Click(TObject*) {
 
 void TForm1::Info1Click(TObject* Sender) { TextTrayIcon1Click(Sender); }
 
-void TForm1::TextTrayIcon1MinimizeToTray(TObject*) { guard_.ProtectedUrl = AddressText(); }
+void TForm1::TextTrayIcon1MinimizeToTray(TObject*) {
+    guard_.ProtectedUrl = AddressText();
+    guard_.ProtectedPages = PagesText();
+}
 
 namespace {
 
@@ -145,14 +183,17 @@ void TForm1::WMQueryEndSession(TMessage& message) {
         sessionAsked_ = true;
     }
     try {
-        RegistryWatch1->SetEnabled(false);
+        // The timer first: a tick handed over while the watch's thread is
+        // waited for would run a whole cycle inside WM_QUERYENDSESSION.
         HiResTimer1->SetEnabled(false);
+        RegistryWatch1->SetEnabled(false);
     } catch (...) {
         // The session may end whatever the timer says; the writes matter more.
     }
-    // The icon leaves the notification area before the files are written.
-    if (TextTrayIcon1) TextTrayIcon1->SetIconVisible(false);
+    // The files first, with every attempt noted so far: the shell that takes
+    // the icon away is busy with the logoff itself and may be slow to answer.
     guard_.SaveAllQuietly();
+    if (TextTrayIcon1) TextTrayIcon1->SetIconVisible(false);
     ::SetTimer(Handle(), kEndSessionTimer, EndSessionWait, nullptr);
     message.Result = 1;
 }
@@ -184,6 +225,10 @@ void TForm1::ResumeAfterEndOfSession() {
     // or, while a cycle still runs (a report open), once that cycle ends.
     changeWaiting_ = true;
     if (timerWanted_) SetGuardTimer(true);
+    if (policyChangeWaiting_) {
+        policyChangeWaiting_ = false;
+        guard_.CheckPolicies();
+    }
 }
 
 void TForm1::WndProc(TMessage& message) {
@@ -215,6 +260,13 @@ void TForm1::WndProc(TMessage& message) {
             return;
     }
     TForm::WndProc(message);
+}
+
+void TForm1::AcceptOpenRequests() {
+    acceptOpenRequests_ = true;
+    // Where the filter refuses, only starts with this copy's rights reach
+    // it; a start that is not answered says so to the user.
+    LetLowerRightsSend(Handle(), OpenRequestMessage());
 }
 
 // The field holds the address in UTF-16, so that an address that the ANSI
@@ -256,5 +308,19 @@ void TForm1::SetGuardTimer(bool on) {
 }
 
 void TForm1::ShowMessage(const std::string& text) { sw::ShowMessage(text); }
+
+// One page per line of the field, held in UTF-16 as the address field is.
+guard::TPages TForm1::PagesText() const {
+    return guard::StoredPages(guard::PagesOfFieldText(Edit2->WideText()), SystemAnsiCodePage());
+}
+
+void TForm1::SetPagesText(const guard::TPages& pages) {
+    Edit2->SetWideText(guard::FieldTextOfPages(guard::PagesOfStored(pages, SystemAnsiCodePage())));
+}
+
+void TForm1::ShowPolicyWarning(const std::string& text) {
+    Label7->SetCaption(text);
+    Label7->SetVisible(!text.empty());
+}
 
 }  // namespace sw

@@ -47,10 +47,16 @@ public:
     TLabel* Label5 = nullptr;
     TLabel* Label3 = nullptr;
     TEdit* Edit1 = nullptr;
+    TLabel* Label6 = nullptr;
+    TMemo* Edit2 = nullptr;
+    TLabel* Label7 = nullptr;
     TGroupBox* GroupBox1 = nullptr;
     TTextListBox* TextListBox1 = nullptr;
     THiResTimer* HiResTimer1 = nullptr;
     TRegistryWatch* RegistryWatch1 = nullptr;
+    // The policy keys of both hives.
+    TRegistryWatch* PolicyWatch1 = nullptr;
+    TRegistryWatch* PolicyWatch2 = nullptr;
     TAutoRunner* AutoRunner1 = nullptr;
     TPopupMenu* PopupMenu1 = nullptr;
     TMenuItem* Info1 = nullptr;
@@ -68,18 +74,24 @@ public:
     void CheckBox2Click(TObject* Sender);
     void CheckBox3Click(TObject* Sender);
     void Edit1Change(TObject* Sender);
+    void Edit2Change(TObject* Sender);
     void SpinEdit1Change(TObject* Sender);
     void HiResTimer1Timer(TObject* Sender);
     // A value under the guarded key changed: the guard cycle at once, unless
-    // the timer is off (a cycle or the address edit's write is running); the
-    // change is then answered when the timer is switched on again.
+    // the timer is off (a cycle, a message window of the guard or the address
+    // edit's write is running); the change is then answered when the timer
+    // is switched on again.
     void RegistryWatch1Change(TObject* Sender);
+    // A policy key changed: the guard looks at the policy values (not while
+    // the end of the session is asked; then once it goes on).
+    void PolicyWatchChange(TObject* Sender);
     void TextTrayIcon1Click(TObject* Sender);
     void Info1Click(TObject* Sender);
     void TextTrayIcon1MinimizeToTray(TObject* Sender);
     // The end of the Windows session. The question (WM_QUERYENDSESSION)
-    // holds the guard (watch and timer off, the icon away), writes both
-    // files and answers yes; the program keeps running. The answer
+    // holds the guard (timer and watch off), writes both files with every
+    // attempt noted so far, takes the icon away and answers yes; the program
+    // keeps running. The answer
     // (WM_ENDSESSION): the session ends (TRUE, also a program's own request
     // to close, ENDSESSION_CLOSEAPP) and the program ends itself; it goes on
     // (FALSE) and the icon comes back and the guard goes on, looking at the
@@ -94,8 +106,9 @@ public:
     // Another start of the program in this session asks this one to open
     // its window (OpenRequestMessage, Program.h); it is answered only once
     // the program runs its message loop, and the window opens as a click on
-    // the icon opens it.
-    void AcceptOpenRequests() { acceptOpenRequests_ = true; }
+    // the icon opens it. A start with lower rights than this copy's may ask
+    // too.
+    void AcceptOpenRequests();
 
     // The guard with the module's state (settings lines, protected address).
     guard::TGuard& Guard() { return guard_; }
@@ -113,6 +126,9 @@ public:
     void LogLinesRemoved() override;
     void SetGuardTimer(bool on) override;
     void ShowMessage(const std::string& text) override;
+    guard::TPages PagesText() const override;
+    void SetPagesText(const guard::TPages& pages) override;
+    void ShowPolicyWarning(const std::string& text) override;
 
     void WndProc(TMessage& message) override;
 
@@ -133,11 +149,14 @@ private:
     bool timerWanted_ = false;
     bool watchWanted_ = false;
     bool acceptOpenRequests_ = false;
+    bool policyChangeWaiting_ = false;
 };
 
+// The program's own path, whole.
+std::wstring ProgramPath();
 // What the window's link opens: the read-me that the package puts beside the
 // program (LIESMICH.txt), or the program's folder when there is none.
-std::string ReadMeAddress();
+std::wstring ReadMeAddress(const std::wstring& programPath = ProgramPath());
 
 // The main window's stored description: makes every component of the form,
 // applies its stored properties in their stored order while the components

@@ -3,7 +3,9 @@
 // passes or fails nothing.
 //
 //   ProgramBench.exe [--hostile SECONDS] [--changes N] [--idle SECONDS]
-//                    [--soak SECONDS --attempts N]
+//                    [--soak SECONDS --attempts N] [--exe PATH]
+//   ProgramBench.exe --hung PATH...
+//   ProgramBench.exe --pages N
 //
 // Default run, once for Startwacht.exe and once for StartwachtPeriodic.exe
 // (the same program with its registry watch off, built with the benchmarks
@@ -14,7 +16,16 @@
 // window opened from the tray icon meanwhile); the process's handles,
 // threads, GDI and USER objects and working set before and after; the exe's
 // size. --soak replaces the default phases by a long idle run of
-// Startwacht.exe with attempts spread over it.
+// Startwacht.exe with attempts spread over it. --exe measures another build
+// of the program (an earlier version, say) instead, without the periodic one.
+// --hung measures each program named (Startwacht.exe of this build when none
+// is) while another program's window handles no messages, so that DDE's
+// connect, and with it the browser query, hangs: two foreign writes 3 s
+// apart, and the window opened by a click on the icon at moments across the
+// query.
+// --pages measures the restoration delay of N single writes of the extra
+// start pages ("Secondary Start Pages") beside N of the start page, at
+// random moments and taking turns, for both programs.
 //
 // CPU time, wake-ups (context switches of all its threads) and bytes
 // written to disk are read from Linux's /proc entry of the program's
@@ -90,6 +101,22 @@ public:
     void Write(const std::string& url) const {
         ::RegSetValueExA(key_, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
                          static_cast<DWORD>(url.size() + 1));
+    }
+    // The extra start pages: one page as a list (REG_MULTI_SZ).
+    void WritePages(const std::string& page) const {
+        const std::string data = page + '\0' + '\0';
+        ::RegSetValueExA(key_, "Secondary Start Pages", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                         static_cast<DWORD>(data.size()));
+    }
+    std::string ReadPages() const {
+        char data[1024] = {};
+        DWORD type = 0;
+        DWORD size = sizeof data - 2;
+        if (::RegQueryValueExA(key_, "Secondary Start Pages", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_MULTI_SZ)
+            return {};
+        return data;  // the first page
     }
     std::string Read() const {
         char data[1024] = {};
@@ -250,11 +277,11 @@ void PrintFigures(const char* title, const Figures& a, const Figures& b) {
 // Startwacht.exe, started as a user starts it, ended at the end.
 class Program {
 public:
-    explicit Program(const std::string& exe) {
+    explicit Program(const std::string& exe, const std::string& arguments = "") {
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        std::string line = "\"" + exe + "\"";
+        std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
         if (::CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
             ::CloseHandle(pi.hThread);
             process_ = pi.hProcess;
@@ -278,14 +305,24 @@ private:
 
 // Writes a foreign address and waits until the guard has put the protected
 // one back; the delay in milliseconds, or a negative value on time-out.
-double OneRestoration(const StartPageKey& key, const std::string& foreign) {
-    key.Write(foreign);
+template <typename Write, typename Restored>
+double Restoration(Write write, Restored restored) {
+    write();
     const auto start = Clock::now();
     while (MsSince(start) < 15000) {
-        if (key.Read() == kProtected) return MsSince(start);
+        if (restored()) return MsSince(start);
         ::Sleep(1);
     }
     return -1;
+}
+double OneRestoration(const StartPageKey& key, const std::string& foreign) {
+    return Restoration([&] { key.Write(foreign); }, [&] { return key.Read() == kProtected; });
+}
+
+// The same for the extra start pages.
+constexpr char kProtectedTab[] = "about:bench-tab";
+double OnePagesRestoration(const StartPageKey& key, const std::string& foreign) {
+    return Restoration([&] { key.WritePages(foreign); }, [&] { return key.ReadPages() == kProtectedTab; });
 }
 
 struct Options {
@@ -294,18 +331,30 @@ struct Options {
     int idleSeconds = 60;
     int soakSeconds = 0;
     int soakAttempts = 1000;
+    std::string exe;
+    bool hung = false;
+    std::vector<std::string> hungExes;
+    int pagesChanges = 0;
 };
 
 Options ParseOptions(int argc, char** argv) {
     Options o;
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--hung") {
+            o.hung = true;
+            for (int k = i + 1; k < argc; ++k) o.hungExes.push_back(argv[k]);
+            return o;
+        }
     for (int i = 1; i + 1 < argc; ++i) {
         const std::string arg = argv[i];
         const int value = std::atoi(argv[i + 1]);
-        if (arg == "--hostile") o.hostileSeconds = value;
+        if (arg == "--exe") o.exe = argv[i + 1];
+        else if (arg == "--hostile") o.hostileSeconds = value;
         else if (arg == "--changes") o.changes = value;
         else if (arg == "--idle") o.idleSeconds = value;
         else if (arg == "--soak") o.soakSeconds = value;
         else if (arg == "--attempts") o.soakAttempts = value;
+        else if (arg == "--pages") o.pagesChanges = value;
         else continue;
         ++i;
     }
@@ -632,19 +681,122 @@ Summary Measure(const std::string& exe, const char* label, const Options& option
     return r;
 }
 
+// The program while another program's window handles no messages: the
+// browser query of each attempt hangs in DDE's connect until its bound.
+void MeasureWithHungWindow(const std::string& exe, const std::string& hungExe, const std::string& settings,
+                           const std::string& log) {
+    StartPageKey key;
+    std::ofstream(settings, std::ios::binary | std::ios::trunc) << kProtected << "\r\n10" << kMaximum << "\r\n";
+    ::DeleteFileA(log.c_str());
+    key.Write(kProtected);
+    Program program(exe);
+    if (!program.Running() || OneRestoration(key, "about:hung-start") < 0) {
+        std::printf("hung window: %s did not start\n", exe.c_str());
+        return;
+    }
+    ::Sleep(1500);  // the start's own query has ended
+    const HWND form = WindowOf(program.Id(), "TForm1");
+    Program hung(hungExe, "Haengt");
+    const auto hungSince = Clock::now();
+    while (!::FindWindowA("HungWindow", nullptr) && MsSince(hungSince) < 10000) ::Sleep(10);
+    const double first = OneRestoration(key, "about:hung-1");
+    const auto firstAt = Clock::now();
+    // The window opened from the icon at moments across the query, parked
+    // again after each, beside the second write.
+    std::vector<double> opens;
+    std::thread opener([&] {
+        for (const double at : {300.0, 1000.0, 2000.0, 4000.0, 6000.0}) {
+            while (MsSince(firstAt) < at) ::Sleep(1);
+            const auto clickAt = Clock::now();
+            ClickTrayIcon(program.Id());
+            double opened = -1;
+            while (MsSince(clickAt) < 12000) {
+                if (form && ::IsWindowVisible(form)) {
+                    opened = MsSince(clickAt);
+                    break;
+                }
+                ::Sleep(1);
+            }
+            opens.push_back(opened);
+            ::PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            const auto parkAt = Clock::now();
+            while (form && ::IsWindowVisible(form) && MsSince(parkAt) < 12000) ::Sleep(5);
+        }
+    });
+    while (MsSince(firstAt) < 3000) ::Sleep(1);
+    const double second = OneRestoration(key, "about:hung-2");
+    opener.join();
+    std::printf("hung window: %s: first write undone after %.1f ms, the second (3 s later) after %.1f ms\n",
+                exe.c_str(), first, second);
+    std::printf("hung window: %s: window opened from the icon", exe.c_str());
+    for (const double ms : opens) std::printf(" %.0f", ms);
+    std::printf(" ms (clicks 0.3, 1, 2, 4 and 6 s after the first write)\n");
+}
+
 }  // namespace
+
+// Single writes of the start page and of the extra pages, taking turns at
+// random moments: the restoration delay of each, side by side.
+void MeasurePages(const std::string& exe, const char* label, int changes, const std::string& settings,
+                  const std::string& log) {
+    StartPageKey key;
+    std::ofstream(settings, std::ios::binary | std::ios::trunc)
+        << kProtected << "\r\n10" << kMaximum << "\r\n[Weitere Startseiten] 1\r\n" << kProtectedTab << "\r\n";
+    ::DeleteFileA(log.c_str());
+    key.Write(kProtected);
+    key.WritePages(kProtectedTab);
+    Program program(exe);
+    if (!program.Running()) {
+        std::printf("%s: %s did not start\n", label, exe.c_str());
+        return;
+    }
+    OneRestoration(key, "about:bench-start");
+    ::Sleep(1000);
+    std::vector<double> page, pages;
+    int lost = 0;
+    std::mt19937 random(4711);
+    for (int i = 0; i < changes; ++i) {
+        ::Sleep(std::uniform_int_distribution<int>(50, 600)(random));
+        const double d = OneRestoration(key, "about:bench-" + std::to_string(i));
+        if (d < 0) ++lost; else page.push_back(d);
+        ::Sleep(std::uniform_int_distribution<int>(50, 600)(random));
+        const double e = OnePagesRestoration(key, "about:bench-tab-" + std::to_string(i));
+        if (e < 0) ++lost; else pages.push_back(e);
+    }
+    for (auto* list : {&page, &pages}) std::sort(list->begin(), list->end());
+    const auto line = [&](const char* what, const std::vector<double>& d) {
+        std::printf("%s: %s: restoration delay over %zu changes: median %.1f ms, p99 %.1f ms, worst %.1f ms\n", label,
+                    what, d.size(), Percentile(d, 50), Percentile(d, 99), d.empty() ? 0.0 : d.back());
+    };
+    line("start page", page);
+    line("extra pages", pages);
+    std::printf("%s: %d lost\n", label, lost);
+}
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     const std::string buildDir = Directory(Directory(OwnPath()));
-    const std::string exe = buildDir + "\\app\\Startwacht.exe";
-    const std::string periodic = buildDir + "\\bench\\StartwachtPeriodic.exe";
+    const std::string exe = options.exe.empty() ? buildDir + "\\app\\Startwacht.exe" : options.exe;
+    const std::string periodic = options.exe.empty() ? buildDir + "\\bench\\StartwachtPeriodic.exe" : "";
     if (::GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::printf("Startwacht.exe not found at %s\n", exe.c_str());
         return 1;
     }
     const std::string settings = SystemDir() + "\\spurl.vxd";
     const std::string log = SystemDir() + "\\tburl.vxd";
+
+    if (options.hung) {
+        const std::string hungExe = buildDir + "\\tests\\bin\\HungWindow.exe";
+        const std::vector<std::string> exes = options.hungExes.empty() ? std::vector<std::string>{exe} : options.hungExes;
+        for (const std::string& one : exes) MeasureWithHungWindow(one, hungExe, settings, log);
+        return 0;
+    }
+
+    if (options.pagesChanges > 0) {
+        MeasurePages(exe, "watch", options.pagesChanges, settings, log);
+        if (!periodic.empty()) MeasurePages(periodic, "periodic", options.pagesChanges, settings, log);
+        return 0;
+    }
 
     if (options.soakSeconds > 0) {
         std::ofstream(settings, std::ios::binary | std::ios::trunc) << kProtected << "\r\n10" << kMaximum << "\r\n";
@@ -697,7 +849,7 @@ int main(int argc, char** argv) {
 
     std::printf("Startwacht.exe %s, %ld bytes\n", sizeof(void*) == 8 ? "x86_64" : "i686", FileSize(exe));
     const Summary w = Measure(exe, "watch", options, settings, log);
-    const Summary p = ::GetFileAttributesA(periodic.c_str()) != INVALID_FILE_ATTRIBUTES
+    const Summary p = !periodic.empty() && ::GetFileAttributesA(periodic.c_str()) != INVALID_FILE_ATTRIBUTES
                           ? Measure(periodic, "periodic", options, settings, log)
                           : Summary{};
 

@@ -44,6 +44,7 @@
 #include <mutex>
 
 #include "app/BrowserQuery.h"
+#include "tests/app/AskBrowser.h"
 #include "app/Program.h"
 #include "app/StartPage.h"
 #include "app/Unit1.h"
@@ -496,7 +497,7 @@ void PrintSlowestWrites(const std::vector<TraceEvent>& events, size_t shown) {
                 if (e.kind == 'Q' && q < 0) q = e.at - at;
                 if (e.kind == 'x' || e.kind == 'u') break;
             }
-            std::printf("      of the running cycle: online check %.1f ms, browser query %.1f ms\n", o, q);
+            std::printf("      of the running cycle: online check %.1f ms, handing the browser query over %.1f ms\n", o, q);
         }
     }
 }
@@ -660,7 +661,7 @@ int main(int argc, char** argv) {
             for (int i = 0; i < 5; ++i) guard::IsOnline();
             const double onlineMs = Since(online, std::chrono::steady_clock::now()) / 5;
             const auto query = std::chrono::steady_clock::now();
-            for (int i = 0; i < 5; ++i) guard::QueryBrowserWindow("IEXPLORE");
+            for (int i = 0; i < 5; ++i) test::AskBrowser("IEXPLORE");
             const double queryMs = Since(query, std::chrono::steady_clock::now()) / 5;
             std::printf("Offender query: online check %.1f ms, browser query without a browser %.1f ms\n", onlineMs,
                         queryMs);
@@ -746,12 +747,12 @@ int main(int argc, char** argv) {
                 Trace('O');
                 return result;
             };
-            const auto query = f.Guard().QueryBrowser;
-            f.Guard().QueryBrowser = [query](const std::string& service) {
+            const auto query = f.Guard().StartQuery;
+            f.Guard().StartQuery = [query](const std::string& service) {
                 Trace('q');
-                std::string result = query(service);
+                const bool started = query(service);
                 Trace('Q');
-                return result;
+                return started;
             };
             if (!watch) f.RegistryWatch1->SetEnabled(false);
             const auto watchChange = f.RegistryWatch1->OnChange;

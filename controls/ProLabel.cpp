@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "framework/Application.h"
+#include "framework/SystemCodePage.h"
 
 namespace sw {
 
@@ -45,16 +46,27 @@ TShellExecute& ShellExecuteCall() {
 
 void SetShellExecute(TShellExecute call) { ShellExecuteCall() = std::move(call); }
 
-void OpenAddress(const std::string& address) {
+void OpenAddress(const std::wstring& address) {
     if (address.empty()) return;
-    const auto shell = [](HWND owner, const char* verb, const char* file, const char* parameters,
-                          const char* directory, int show) {
+    const auto shell = [](HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                          const wchar_t* directory, int show) {
         // The shell reports its own failures to the user; the label does not.
-        ::ShellExecuteA(owner, verb, file, parameters, directory, show);
+        ::ShellExecuteW(owner, verb, file, parameters, directory, show);
     };
     const TShellExecute call = ShellExecuteCall() ? ShellExecuteCall() : TShellExecute(shell);
-    call(Application ? Application->Handle() : nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOW);
+    call(Application ? Application->Handle() : nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
 }
+
+namespace {
+
+std::wstring WidenedAnsi(const std::string& text) {
+    const std::u16string wide = SystemAnsiCodePage().Decode(text);
+    return std::wstring(wide.begin(), wide.end());
+}
+
+}  // namespace
+
+void TProUrlLabel::SetURL(const std::string& value) { url_ = WidenedAnsi(value); }
 
 // ========================================================== TProCustomLabel
 
@@ -349,7 +361,7 @@ void TProUrlLabel::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
     visited_ = true;
     Font().SetColor(canHover_ ? hoveredColor_ : visitedColor_);
     pressed_ = false;
-    OpenAddress(url_.empty() ? Caption() : url_);
+    OpenAddress(url_.empty() ? WidenedAnsi(Caption()) : url_);
 }
 
 void TProUrlLabel::WndProc(TMessage& message) {

@@ -133,9 +133,11 @@ public:
     // Blue and underlined, with the pointing hand as its cursor.
     explicit TProUrlLabel(TComponent* owner);
 
-    // The address to open; when empty, the caption is opened.
-    const std::string& URL() const { return url_; }
-    void SetURL(const std::string& value) { url_ = value; }
+    // The address to open; when empty, the caption is opened. Set in ANSI
+    // or whole (a path under any user name); opened whole.
+    const std::wstring& URL() const { return url_; }
+    void SetURL(const std::string& value);
+    void SetURL(const std::wstring& value) { url_ = value; }
 
     TColor UnvisitedColor() const { return unvisitedColor_; }
     void SetUnvisitedColor(TColor value);
@@ -170,7 +172,7 @@ private:
     // The font shows the state colour now (not pressed, not hovered).
     bool ShowsStateColor() const { return !pressed_ && !(canHover_ && pointerInside_); }
 
-    std::string url_;
+    std::wstring url_;
     TColor unvisitedColor_ = clBlue;
     TColor activatedColor_ = clRed;
     TColor visitedColor_ = clNavy;
@@ -182,14 +184,15 @@ private:
 };
 
 // Hands an address to the shell ("open", shown normally, owned by the
-// application's window); an empty address opens nothing, and a failure is
-// not reported.
-void OpenAddress(const std::string& address);
+// application's window) through the wide call, so that a path that the ANSI
+// code page lacks opens as it is; an empty address opens nothing, and a
+// failure is not reported.
+void OpenAddress(const std::wstring& address);
 
-// The shell call that OpenAddress makes, with ShellExecuteA's arguments.
+// The shell call that OpenAddress makes, with ShellExecuteW's arguments.
 // Tests may take the call instead of the shell (null puts the shell back).
-using TShellExecute = std::function<void(HWND owner, const char* verb, const char* file, const char* parameters,
-                                         const char* directory, int show)>;
+using TShellExecute = std::function<void(HWND owner, const wchar_t* verb, const wchar_t* file,
+                                         const wchar_t* parameters, const wchar_t* directory, int show)>;
 void SetShellExecute(TShellExecute call);
 
 }  // namespace sw

@@ -27,6 +27,13 @@ void TEdit::CreateParams(TCreateParams& params) {
     params.Unicode = true;
 }
 
+TMemo::TMemo(TComponent* owner) : TEdit(owner) { SetAutoSize(false); }
+
+void TMemo::CreateParams(TCreateParams& params) {
+    TEdit::CreateParams(params);
+    params.Style |= ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL;
+}
+
 void TCustomEdit::CreatedWnd() {
     TWinControl::CreatedWnd();
     if (maxLength_ > 0) ::SendMessageA(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);

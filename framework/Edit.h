@@ -66,4 +66,15 @@ protected:
     void CreateParams(TCreateParams& params) override;
 };
 
+// An edit of several lines: Enter starts a new line, long lines scroll
+// sideways, a scroll bar comes when the lines don't fit. Its height is set,
+// not taken from the font.
+class TMemo : public TEdit {
+public:
+    explicit TMemo(TComponent* owner);
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+};
+
 }  // namespace sw

@@ -28,6 +28,14 @@ struct FileJob {
     std::string data;
 };
 
+// A failed write, with the count of the file's successful writes right
+// after it.
+struct FileFailure {
+    std::string path;
+    std::string message;
+    uint64_t writesBefore;
+};
+
 }  // namespace
 
 // Waits for content, writes it, rests, and posts each failure to the
@@ -75,9 +83,22 @@ public:
         hurry_ = false;
     }
 
+    // The failures that no later write put right. One whose file has newer
+    // content waiting, or being written, is kept until that write ends: a
+    // success then puts it right, a failure takes its place.
     std::vector<std::string> TakeFailures() {
         std::lock_guard hold(lock_);
-        return std::exchange(failures_, {});
+        std::vector<std::string> told;
+        std::erase_if(failures_, [&](FileFailure& failure) {
+            if (SuccessfulWritesOf(failure.path) != failure.writesBefore) return true;
+            const bool waiting = failure.path == writing_ ||
+                                 std::any_of(jobs_.begin(), jobs_.end(),
+                                             [&](const FileJob& job) { return job.path == failure.path; });
+            if (waiting) return false;
+            told.push_back(std::move(failure.message));
+            return true;
+        });
+        return told;
     }
 
     std::atomic<uint32_t> minimumGap{0};
@@ -104,6 +125,7 @@ protected:
                 }
                 const FileJob job = std::move(jobs_.front());
                 jobs_.erase(jobs_.begin());
+                writing_ = job.path;
                 hold.unlock();
                 const auto start = Clock::now();
                 std::string failure;
@@ -116,10 +138,13 @@ protected:
                 }
                 const auto end = Clock::now();
                 hold.lock();
+                writing_.clear();
                 restUntil_ =
                     end + std::max<Clock::duration>(end - start, std::chrono::milliseconds(minimumGap.load()));
+                // One failure per file: the newest stands for the older.
+                std::erase_if(failures_, [&](const FileFailure& f) { return f.path == job.path; });
                 if (!failure.empty()) {
-                    failures_.push_back(std::move(failure));
+                    failures_.push_back(FileFailure{job.path, std::move(failure), SuccessfulWritesOf(job.path)});
                     ::PostMessageA(window_, WM_FILEWRITEFAILED, 0, 0);
                 }
             }
@@ -134,7 +159,9 @@ private:
     // Set while nothing waits and nothing is being written.
     KernelHandle idle_;
     std::vector<FileJob> jobs_;
-    std::vector<std::string> failures_;
+    // The path being written at this moment, empty between writes.
+    std::string writing_;
+    std::vector<FileFailure> failures_;
     bool stopping_ = false;
     bool hurry_ = false;
     Clock::time_point restUntil_{};

@@ -9,7 +9,10 @@
 // one write and the start of the next the thread rests for MinimumGap (or as
 // long as that write took, when longer), so a burst of contents gives a
 // bounded number of writes. A failed write is told through OnFailure on the
-// thread that made the writer, from its message loop.
+// thread that made the writer, from its message loop, unless a later write
+// of the same file (by this writer or by WriteWholeFile anywhere in the
+// process) succeeded meanwhile: such a failure lost nothing. While newer
+// content of that file still waits, the failure waits for its outcome.
 #pragma once
 
 #include <cstdint>

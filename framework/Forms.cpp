@@ -82,7 +82,10 @@ void TForm::ScaleToScreen() {
     if (scaled_) return;
     scaled_ = true;
     const int screen = ScreenPixelsPerInch();
-    if (screen != pixelsPerInch_) ScaleBy(screen, pixelsPerInch_);
+    if (screen == pixelsPerInch_) return;
+    scaledTo_ = screen;
+    scaledFrom_ = pixelsPerInch_;
+    ScaleBy(screen, pixelsPerInch_);
 }
 
 void TForm::ChangeScale(int m, int d) {

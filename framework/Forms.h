@@ -32,6 +32,9 @@ public:
     // Scales the form's contents from the design to the screen's resolution
     // (once; scaling again does nothing).
     void ScaleToScreen();
+    // A pixel figure of the design at the resolution the form was scaled to,
+    // for sizes that a handler sets later (a margin, a distance).
+    int ScaledFromDesign(int pixels) const { return ::MulDiv(pixels, scaledTo_, scaledFrom_); }
 
     // Screen centre: placed when it is first shown; later the user's place
     // stands.
@@ -98,6 +101,9 @@ private:
 
     int pixelsPerInch_ = 120;
     bool scaled_ = false;
+    // The resolutions of the scaling made: the screen's and the design's.
+    int scaledTo_ = 1;
+    int scaledFrom_ = 1;
     bool placed_ = false;
     bool hiddenByApplication_ = false;
     TPosition position_ = poDesigned;

@@ -1,8 +1,10 @@
 #include "ListBox.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "Exceptions.h"
+#include "Handles.h"
 
 namespace sw {
 
@@ -194,6 +196,26 @@ void TCustomListBox::SetItemHeight(int value) {
     itemHeight_ = value;
     if (HandleAllocated()) {
         ::SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, value);
+        Invalidate();
+    }
+}
+
+void TCustomListBox::ChangeScale(int m, int d) {
+    TWinControl::ChangeScale(m, d);
+    // After the scaled font: a list box measures its lines anew at
+    // WM_SETFONT, and this height is the design's for that font. Rounded,
+    // the design's figure may fall a pixel short of the font's line (19 for
+    // a line of 20 at 144 dpi); a line is never cut.
+    if (itemHeight_ <= 0) return;
+    TEXTMETRICA metrics{};
+    {
+        WindowDC screen(nullptr);
+        SelectedObject font(screen.Get(), Font().Handle());
+        ::GetTextMetricsA(screen.Get(), &metrics);
+    }
+    itemHeight_ = std::max<int>(::MulDiv(itemHeight_, m, d), metrics.tmHeight);
+    if (HandleAllocated()) {
+        ::SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, itemHeight_);
         Invalidate();
     }
 }

@@ -54,7 +54,8 @@ public:
     void SetExtendedSelect(bool value);
     bool IntegralHeight() const { return integralHeight_; }
     void SetIntegralHeight(bool value);
-    // Pixels; 0 keeps the list box's own item height.
+    // Pixels; 0 keeps the list box's own item height. Scaled with the form
+    // like the bounds.
     int ItemHeight() const { return itemHeight_; }
     void SetItemHeight(int value);
     // Dialog units; 0 means no tab stops. A negative value is stored as 0.
@@ -69,6 +70,7 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void CreatedWnd() override;
     void DestroyWnd() override;
+    void ChangeScale(int m, int d) override;
     void WndProc(TMessage& message) override;
     void DefaultHandler(TMessage& message) override;
     // The item list's update bracket opens (true) or closes (false).

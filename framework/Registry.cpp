@@ -60,6 +60,20 @@ std::optional<std::u16string> QueryWideStringValue(HKEY key, const wchar_t* name
     return UpToWideNul(large.data(), std::min<size_t>(size, large.size()));
 }
 
+std::optional<TRegValue> QueryRawValueW(HKEY key, const wchar_t* name) {
+    TRegValue value;
+    value.data.resize(1024);
+    DWORD size = static_cast<DWORD>(value.data.size());
+    LONG rc = ::RegQueryValueExW(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data.data()), &size);
+    if (rc == ERROR_MORE_DATA) {
+        value.data.resize(size);
+        rc = ::RegQueryValueExW(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data.data()), &size);
+    }
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    value.data.resize(std::min<size_t>(size, value.data.size()));
+    return value;
+}
+
 void TRegistry::SetRootKey(HKEY root) {
     if (root == root_) return;
     CloseKey();

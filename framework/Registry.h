@@ -17,6 +17,14 @@ std::optional<std::string> QueryStringValue(HKEY key, const char* name, DWORD* t
 // The same in UTF-16, as the registry stores it: no conversion to the ANSI
 // code page, so no character is lost or replaced.
 std::optional<std::u16string> QueryWideStringValue(HKEY key, const wchar_t* name);
+// A value of any type as the system holds it (strings in UTF-16): its type
+// and its data bytes; nothing when it is missing or can't be read. At most
+// two queries (one for data that fits a small buffer).
+struct TRegValue {
+    DWORD type = REG_NONE;
+    std::string data;
+};
+std::optional<TRegValue> QueryRawValueW(HKEY key, const wchar_t* name);
 
 class TRegistry {
 public:

@@ -42,11 +42,12 @@ std::string ParentPath(const std::string& path) {
 // asked for it and ends with that thread.
 class TRegistryWatchThread : public TThread {
 public:
-    TRegistryWatchThread(HKEY root, std::string path, HWND window, uint32_t coalesceTime)
+    TRegistryWatchThread(HKEY root, std::string path, HWND window, uint32_t coalesceTime, bool subtree)
         : root_(root),
           path_(std::move(path)),
           window_(window),
           coalesceTime_(coalesceTime),
+          subtree_(subtree),
           stop_(NewEvent(true)),
           retry_(NewEvent(false)),
           changed_(NewEvent(false)),
@@ -139,7 +140,8 @@ private:
             if (Open(path, key)) {
                 const bool own = path == path_;
                 const DWORD filter = own ? kOwnFilter : REG_NOTIFY_CHANGE_NAME;
-                if (armed && path == armedPath_ && Notify(key_, filter, changed_)) {
+                const bool subtree = own && subtree_;
+                if (armed && path == armedPath_ && Notify(key_, filter, changed_, subtree)) {
                     // The same key as before, and not deleted meanwhile.
                     if (parent_) Notify(parent_, REG_NOTIFY_CHANGE_NAME, parentChanged_);
                     watching = own;
@@ -150,7 +152,7 @@ private:
                 // Closing a key whose notification was still pending signals it.
                 ::ResetEvent(changed_.Get());
                 ::ResetEvent(parentChanged_.Get());
-                if (!Notify(key, filter, changed_)) break;
+                if (!Notify(key, filter, changed_, subtree)) break;
                 key_ = std::move(key);
                 armedPath_ = path;
                 watching = own;
@@ -173,8 +175,8 @@ private:
     }
     // Each key signals an event of its own: under Wine two notifications
     // that share one event lose changes.
-    static bool Notify(const RegKey& key, DWORD filter, const KernelHandle& event) {
-        return ::RegNotifyChangeKeyValue(key.Get(), FALSE, filter, event.Get(), TRUE) == ERROR_SUCCESS;
+    static bool Notify(const RegKey& key, DWORD filter, const KernelHandle& event, bool subtree = false) {
+        return ::RegNotifyChangeKeyValue(key.Get(), subtree, filter, event.Get(), TRUE) == ERROR_SUCCESS;
     }
 
     static int64_t NowMs() {
@@ -188,6 +190,7 @@ private:
     const std::string path_;
     const HWND window_;
     const uint32_t coalesceTime_;
+    const bool subtree_;
     KernelHandle stop_;
     KernelHandle retry_;
     KernelHandle changed_;
@@ -229,6 +232,12 @@ void TRegistryWatch::SetCoalesceTime(uint32_t milliseconds) {
     Restart();
 }
 
+void TRegistryWatch::SetWatchSubtree(bool value) {
+    if (value == subtree_) return;
+    subtree_ = value;
+    Restart();
+}
+
 void TRegistryWatch::Loaded() {
     TComponent::Loaded();
     Restart();
@@ -260,7 +269,7 @@ void TRegistryWatch::Stop() {
 }
 
 void TRegistryWatch::Start() {
-    thread_ = std::make_unique<TRegistryWatchThread>(root_, key_, window_.Get(), coalesceTime_);
+    thread_ = std::make_unique<TRegistryWatchThread>(root_, key_, window_.Get(), coalesceTime_, subtree_);
     thread_->Resume();
 }
 

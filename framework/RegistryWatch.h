@@ -49,6 +49,9 @@ public:
     // Milliseconds after a change during which further changes are gathered.
     uint32_t CoalesceTime() const { return coalesceTime_; }
     void SetCoalesceTime(uint32_t milliseconds);
+    // Also a change in any key below it (made, deleted, a value set).
+    bool WatchSubtree() const { return subtree_; }
+    void SetWatchSubtree(bool value);
 
     // Runs on the main thread after the key changed (a value set or
     // deleted, the key deleted or made anew).
@@ -83,6 +86,7 @@ private:
     std::string key_;
     bool enabled_ = false;
     uint32_t coalesceTime_ = 20;
+    bool subtree_ = false;
     WindowHandle window_;
     std::unique_ptr<TRegistryWatchThread> thread_;
 };

@@ -46,7 +46,9 @@ void ReadForm1(TForm1& f) {
     TLoadingScope loading;
     loading.Add(&f);
     f.SetName("Form1");
-    f.SetClientSize(630, 414);  // 638 x 442 with the frame
+    // 49 pixels higher than first drawn, for the field of the extra start
+    // pages below the address field.
+    f.SetClientSize(630, 463);  // 638 x 491 with the frame
     f.SetCaption("Startwacht");
     f.SetColor(clBtnFace);
     StoredFont(f.Font(), DEFAULT_CHARSET, clWindowText, -13, "MS Sans Serif", 0);
@@ -60,7 +62,7 @@ void ReadForm1(TForm1& f) {
 
     f.Panel1 = Make<TPanel>(loading, f, "Panel1", [&](TPanel& c) {
         c.SetParent(&f);
-        c.SetBounds(0, 0, 630, 157);
+        c.SetBounds(0, 0, 630, 206);
         c.SetAlign(alTop);
     });
     f.Label1 = Make<TLabel>(loading, f, "Label1", [&](TLabel& c) {
@@ -152,9 +154,29 @@ void ReadForm1(TForm1& f) {
         c.SetText("about:blank");
         c.OnChange = On(f, &TForm1::Edit1Change);
     });
+    f.Label6 = Make<TLabel>(loading, f, "Label6", [&](TLabel& c) {
+        c.SetParent(f.Panel1);
+        c.SetBounds(10, 152, 66, 32);
+        c.SetCaption("Weitere\r\nSeiten:");
+    });
+    f.Edit2 = Make<TMemo>(loading, f, "Edit2", [&](TMemo& c) {
+        c.SetParent(f.Panel1);
+        c.SetBounds(84, 150, 365, 50);
+        c.OnChange = On(f, &TForm1::Edit2Change);
+    });
+    // The warning while a policy sets or locks the start page, beside the
+    // two fields; hidden while none stands.
+    f.Label7 = Make<TLabel>(loading, f, "Label7", [&](TLabel& c) {
+        c.SetParent(f.Panel1);
+        c.SetAutoSize(false);
+        c.SetBounds(460, 120, 160, 84);
+        c.SetWordWrap(true);
+        StoredFont(c.Font(), DEFAULT_CHARSET, clRed, -13, "MS Sans Serif", 0);
+        c.SetVisible(false);
+    });
     f.GroupBox1 = Make<TGroupBox>(loading, f, "GroupBox1", [&](TGroupBox& c) {
         c.SetParent(&f);
-        c.SetBounds(0, 157, 630, 257);
+        c.SetBounds(0, 206, 630, 257);
         c.SetAlign(alClient);
         c.SetCaption("Logbuch");
     });
@@ -167,7 +189,7 @@ void ReadForm1(TForm1& f) {
         c.SetItemHeight(16);
     });
 
-    KeyboardOrder({f.Edit1, f.Button1, f.Button2, f.CheckBox3, f.CheckBox2, f.CheckBox1, f.Button3, f.SpinEdit1});
+    KeyboardOrder({f.Edit1, f.Edit2, f.Button1, f.Button2, f.CheckBox3, f.CheckBox2, f.CheckBox1, f.Button3, f.SpinEdit1});
     KeyboardOrder({f.GroupBox1, f.Panel1});
 
     f.HiResTimer1 = Make<THiResTimer>(loading, f, "HiResTimer1", [&](THiResTimer& c) {
@@ -184,6 +206,26 @@ void ReadForm1(TForm1& f) {
         c.SetEnabled(false);
         c.SetCoalesceTime(20);
         c.OnChange = On(f, &TForm1::RegistryWatch1Change);
+    });
+    // The policy keys of both hives, with every key below them. Watched from
+    // "Software\Policies", which Windows keeps in both hives: a missing key
+    // would be looked for twice a second, and Internet Explorer's policy
+    // keys are missing on most machines.
+    f.PolicyWatch1 = Make<TRegistryWatch>(loading, f, "PolicyWatch1", [&](TRegistryWatch& c) {
+        c.SetRootKey(HKEY_CURRENT_USER);
+        c.SetKey("Software\\Policies");
+        c.SetWatchSubtree(true);
+        c.SetEnabled(false);
+        c.SetCoalesceTime(20);
+        c.OnChange = On(f, &TForm1::PolicyWatchChange);
+    });
+    f.PolicyWatch2 = Make<TRegistryWatch>(loading, f, "PolicyWatch2", [&](TRegistryWatch& c) {
+        c.SetRootKey(HKEY_LOCAL_MACHINE);
+        c.SetKey("Software\\Policies");
+        c.SetWatchSubtree(true);
+        c.SetEnabled(false);
+        c.SetCoalesceTime(20);
+        c.OnChange = On(f, &TForm1::PolicyWatchChange);
     });
     f.AutoRunner1 = Make<TAutoRunner>(loading, f, "AutoRunner1", [&](TAutoRunner& c) {
         c.SetRegLocation(TRegLocation::CurrentUser);

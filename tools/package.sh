@@ -4,7 +4,7 @@
 #   build/package/Startwacht-<version>-Setup.exe  the installer (NSIS)
 # The version is the one that Startwacht.exe carries (its version resource),
 # which must be the one in CMakeLists.txt. The program is packaged only when
-# it imports at start nothing that Windows XP SP3 lacks
+# it imports nothing that Windows XP SP3 lacks, neither at its start nor late
 # (tools/check-imports.sh). LIESMICH.txt is made from
 # tools/package/LIESMICH.txt (UTF-8, LF) in code page 1252 with CR LF, as
 # Windows' editor expects it. Installs zip and nsis when they are missing

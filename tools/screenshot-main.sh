@@ -8,16 +8,26 @@
 #   tools/screenshot-main.sh --dpi 144
 # shows the program at another screen resolution (96, 120, 144, ...), with
 # the widest maximum 10000 in its field, and writes the pictures into
-# build/screenshots/<dpi>-dpi/ instead of docs/.
+# build/screenshots/<dpi>-dpi/ instead of docs/. Wine's desktop and taskbar
+# start at that resolution too, so the notification area shows its icons at
+# the size it asks for, as Windows does.
+#   tools/screenshot-main.sh --policy
+# shows the window while a policy of the user sets the start page (its
+# warning line beside the fields) with two extra start pages, and writes
+# docs/policy-warning.png (the other pictures into build/screenshots/policy/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dpi=""
+policy=""
 if [[ "${1:-}" == "--dpi" ]]; then
     dpi=${2:?"--dpi braucht eine Zahl"}
+elif [[ "${1:-}" == "--policy" ]]; then
+    policy=yes
 fi
 "$root/tools/setup-debian.sh"
 source "$root/tools/wine-session.sh"
-# The build this machine runs: the 64-bit one where no 32-bit program runs.
+# The shipped build, i686 (under the emulation where Linux runs no 32-bit
+# programs); the 64-bit one only where not even that can be had.
 arch=$(wine_arch)
 [[ $arch == i686 ]] || wine_no_32bit_note "die Bilder zeigen die 64-Bit-Fassung"
 "$root/tools/build.sh" --target Startwacht --target OpenMainWindow --target WineKeeper "$arch"
@@ -27,12 +37,20 @@ arch=$(wine_arch)
 unset DISPLAY
 trap 'wine_session_stop' EXIT
 trap 'exit 130' INT TERM
-wine_session_start "$root/build/screenshot-main-session" "$root/build/$arch/tools/WineKeeper.exe" --throwaway
-
+session="$root/build/screenshot-main-session"
+keeper="$root/build/$arch/tools/WineKeeper.exe"
+rm -rf "$session"
 if [[ -n "$dpi" ]]; then
+    # The resolution is read when a program starts, Wine's taskbar too: a
+    # first session makes the prefix and sets it, the session of the
+    # pictures starts its desktop with it, as Windows starts its shell.
+    wine_session_start "$session" "$keeper"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wine_session_stop
+    unset DISPLAY
 fi
+wine_session_start "$session" "$keeper" --throwaway
 
 # The system directory as the program sees it.
 sysdir="$WINEPREFIX/drive_c/windows/system32"
@@ -40,7 +58,16 @@ sysdir="$WINEPREFIX/drive_c/windows/system32"
 wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' /d 'about:blank' /f >/dev/null 2>&1
 maximum=100
 [[ -z "$dpi" ]] || maximum=10000
-printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
+if [[ -n "$policy" ]]; then
+    # Reporting off: the policy's report would cover the window.
+    wine reg add 'HKCU\Software\Policies\Microsoft\Internet Explorer\Main' /v 'Start Page' \
+        /d 'http://www.firmenportal.example/' /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Secondary Start Pages' /t REG_MULTI_SZ \
+        /d 'http://www.example.org/nachrichten\0http://www.example.com/wetter' /f >/dev/null 2>&1
+    printf 'about:blank\r\n10%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
+else
+    printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
+fi
 {
     printf '09.12.2026 10:00:05>>Ein unbekanntes Subjekt... >>Startpage:http://www.eine-sehr-lange-adresse.example/mit/einem/langen/pfad/der/breiter/ist/als/die/liste.html\r\n'
     printf '09.12.2026 09:59:58>>Ein Offline-B\xf6sewicht >>Startpage:about:test\r\n'
@@ -49,21 +76,29 @@ printf 'about:blank\r\n11%s\r\n' "$maximum" >"$sysdir/spurl.vxd"
 shots="$root/build/screenshots"
 docs="$root/docs"
 [[ -z "$dpi" ]] || docs="$shots/$dpi-dpi"
+[[ -z "$policy" ]] || docs="$shots/policy"
 mkdir -p "$shots" "$docs"
 out="$root/build/screenshot-main-session/startwacht.log"
 setsid wine "$root/build/$arch/app/Startwacht.exe" </dev/null >"$out" 2>&1 &
 program=$!
 trap 'kill "$program" 2>/dev/null || true; wine_session_stop' EXIT
 
-# The icon: the blue square in the taskbar (the bottom 20 pixel rows).
+# Sizes on Wine's desktop grow with the resolution: the taskbar is 20
+# pixel rows high at 96 dpi.
+scale=${dpi:-96}
+grown() { echo $(($1 * scale / 96)); }
+bar=$(grown 20)
+bar_top=$((768 - bar))
+
+# The icon: the blue square in the taskbar.
 icon=""
 for ((i = 0; i < 100; i++)); do
     import -display "$DISPLAY" -window root "$shots/parked.png"
-    box=$(convert "$shots/parked.png" -crop 1024x20+0+748 +repage -fill black +opaque "rgb(0,0,255)" \
+    box=$(convert "$shots/parked.png" -crop "1024x$bar+0+$bar_top" +repage -fill black +opaque "rgb(0,0,255)" \
         -format "%@" info: 2>/dev/null || true)
     if [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && ((BASH_REMATCH[1] >= 10)); then
         icon_x=$((BASH_REMATCH[3] + BASH_REMATCH[1] / 2))
-        icon_y=$((748 + BASH_REMATCH[4] + BASH_REMATCH[2] / 2))
+        icon_y=$((bar_top + BASH_REMATCH[4] + BASH_REMATCH[2] / 2))
         icon=yes
         break
     fi
@@ -73,19 +108,23 @@ if [[ -z "$icon" ]]; then
     echo "Das Symbol erschien nicht im Infobereich." >&2
     exit 1
 fi
-# The right end of the taskbar with the icon, four times enlarged.
-convert "$shots/parked.png" -crop 96x20+928+748 +repage -filter point -resize 400% "$docs/tray-icon.png"
+# The right end of the taskbar with the icon, four times enlarged, each
+# pixel a square of four by four.
+corner=$(grown 96)
+convert "$shots/parked.png" -crop "${corner}x$bar+$((1024 - corner))+$bar_top" +repage -filter point -resize 400% \
+    "$docs/tray-icon.png"
 
 # A right click opens the menu at the pointer, above the taskbar.
 xdotool mousemove "$icon_x" "$icon_y" sleep 0.3 click 3
 sleep 1
 # The pointer goes up onto the first item, as a user's would, which also
 # takes the icon's tip away. The items grow with the resolution.
-scale=${dpi:-96}
-xdotool mousemove "$((icon_x - 40 * scale / 96))" "$((icon_y - 12 - 34 * scale / 96))"
+xdotool mousemove "$((icon_x - $(grown 40)))" "$((icon_y - $(grown 12) - $(grown 34)))"
 sleep 1
 import -display "$DISPLAY" -window root "$shots/menu.png"
-convert "$shots/menu.png" -crop 240x120+784+648 +repage "$docs/tray-menu.png"
+menu_w=$(grown 240)
+menu_h=$(grown 120)
+convert "$shots/menu.png" -crop "${menu_w}x$menu_h+$((1024 - menu_w))+$((768 - menu_h))" +repage "$docs/tray-menu.png"
 xdotool key Escape
 sleep 0.5
 
@@ -102,6 +141,8 @@ read -r _ left top width height <<<"$place"
 xdotool mousemove 2 2
 sleep 2
 import -display "$DISPLAY" -window root "$shots/opened.png"
-convert "$shots/opened.png" -crop "${width}x${height}+${left}+${top}" +repage "$docs/main-window.png"
+window="$docs/main-window.png"
+[[ -z "$policy" ]] || window="$root/docs/policy-warning.png"
+convert "$shots/opened.png" -crop "${width}x${height}+${left}+${top}" +repage "$window"
 echo "Hauptfenster bei $left,$top, $width x $height Pixel; Symbol bei $icon_x,$icon_y"
-echo "Bilder: $docs/tray-icon.png, $docs/tray-menu.png, $docs/main-window.png"
+echo "Bilder: $docs/tray-icon.png, $docs/tray-menu.png, $window"

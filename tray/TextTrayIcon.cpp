@@ -6,9 +6,6 @@ namespace sw {
 
 namespace {
 
-constexpr int kSquare = 16;
-constexpr RECT kWholeSquare{0, 0, kSquare, kSquare};
-
 // Runs a change with an object's notification switched off, then puts the
 // notification back (also when the change fails).
 template <typename Object, typename Change>
@@ -61,7 +58,10 @@ TTextTrayIcon::TTextTrayIcon(TComponent* owner)
       textBitmap_(std::make_unique<TBitmap>()),
       options_(std::make_unique<TOffsetOptions>()),
       backgroundIcon_(std::make_unique<TIcon>()) {
-    // Nothing is rendered yet; the first property applied renders.
+    // Nothing is rendered yet; the first property applied renders. The
+    // default font is 8 points on the 16-pixel square (at 96 dpi), whose
+    // figures grow with the square.
+    font_->SetHeight(-::MulDiv(8, 96, 72));
     font_->OnChange = [this](TObject*) { RebuildIcon(); };
     color_ = clBtnFace;
     borderColor_ = clBlack;
@@ -118,6 +118,20 @@ void TTextTrayIcon::SetOptions(const TOffsetOptions& value) {
 
 void TTextTrayIcon::Loaded() { TTrayIcon::Loaded(); }
 
+int TTextTrayIcon::IconSize() const {
+    if (iconSize_ > 0) return iconSize_;
+    // The size the notification area shows icons at: 16 at 96 dpi, 20, 24
+    // and 32 at 120, 144 and 192. A picture of another size is stretched by
+    // the shell and its text blurs.
+    const int system = ::GetSystemMetrics(SM_CXSMICON);
+    return system > 0 ? system : 16;
+}
+
+void TTextTrayIcon::SetIconSize(int pixels) {
+    iconSize_ = pixels > 0 ? pixels : 0;
+    RebuildIcon();
+}
+
 TColor TTextTrayIcon::FillColour(TColor colour) const {
     if (colour == clNone || colour == font_->Color()) return ColorToRGB(font_->Color()) ^ 0xFFFFFF;
     return colour;
@@ -140,57 +154,65 @@ void TTextTrayIcon::RebuildIcon() {
 }
 
 void TTextTrayIcon::RenderText() {
+    const int side = IconSize();
+    const RECT whole{0, 0, side, side};
     TBitmap square;
-    square.SetSize(kSquare, kSquare);
+    square.SetSize(side, side);
     TCanvas& canvas = square.Canvas();
 
     // A system colour stays symbolic here and is resolved when painting.
     keyColour_ = FillColour(color_);
     canvas.Brush().SetStyle(bsSolid);
     canvas.Brush().SetColor(keyColour_);
-    canvas.FillRect(kWholeSquare);
+    canvas.FillRect(whole);
 
     // Text goes out opaque in the fill colour, so the character cells look
-    // like the fill.
+    // like the fill. The font and the offsets are given for the 16-pixel
+    // square and grow with it.
     canvas.Font().Assign(*font_);
-    const int offsetX = options_->OffsetX();
-    const int offsetY = options_->OffsetY();
+    canvas.Font().SetHeight(ScaledToSide(font_->Height(), side));
+    const int offsetX = ScaledToSide(options_->OffsetX(), side);
+    const int offsetY = ScaledToSide(options_->OffsetY(), side);
     const auto firstBreak = text_.find('\r');
     if (firstBreak == std::string::npos) {
         const SIZE extent = canvas.TextExtent(text_);
-        canvas.TextOut(CentredStart(extent.cx) + offsetX, CentredStart(extent.cy) + offsetY, text_);
+        canvas.TextOut(CentredStart(extent.cx, side) + offsetX, CentredStart(extent.cy, side) + offsetY, text_);
     } else {
         const std::vector<std::string> lines = SplitLines(text_);
         // The height of the text from the first carriage return on is the
         // font's line height.
-        const int lineHeight = canvas.TextHeight(text_.substr(firstBreak)) + options_->LineDistance();
+        const int lineHeight =
+            canvas.TextHeight(text_.substr(firstBreak)) + ScaledToSide(options_->LineDistance(), side);
         const int count = static_cast<int>(lines.size());
-        const int top = CentredStart(count * lineHeight) + offsetY;
+        const int top = CentredStart(count * lineHeight, side) + offsetY;
         for (int i = 0; i < count; ++i) {
             const std::string& line = lines[static_cast<size_t>(i)];
-            canvas.TextOut(CentredStart(canvas.TextWidth(line)) + offsetX, top + i * lineHeight, line);
+            canvas.TextOut(CentredStart(canvas.TextWidth(line), side) + offsetX, top + i * lineHeight, line);
         }
     }
 
     if (border_) {
         // Drawn last: it covers glyph pixels on the edge.
         canvas.Brush().SetColor(borderColor_);
-        canvas.FrameRect(kWholeSquare);
+        for (int ring = 0; ring < FrameWidth(side); ++ring)
+            canvas.FrameRect(RECT{ring, ring, side - ring, side - ring});
     }
     textBitmap_->Assign(square);
 }
 
 bool TTextTrayIcon::ComposeOverBackground(TBitmap& textBitmap, TIcon& icon, TColor colour) {
-    TImageList list(nullptr, kSquare, kSquare);
+    const int side = textBitmap.Width();
+    // The list draws the background icon at the square's size.
+    TImageList list(nullptr, side, side);
     if (list.AddIcon(backgroundIcon_->Handle()) != 0) return false;
 
     const TColor mask = FillColour(colour);
     TBitmap composed;
-    composed.SetSize(kSquare, kSquare);
+    composed.SetSize(side, side);
     TCanvas& canvas = composed.Canvas();
     canvas.Brush().SetStyle(bsSolid);
     canvas.Brush().SetColor(mask);
-    canvas.FillRect(kWholeSquare);
+    canvas.FillRect(RECT{0, 0, side, side});
     // The background's transparent parts show the mask colour.
     list.Draw(canvas.Handle(), 0, 0, 0);
     // Only the glyphs and the frame go over it.

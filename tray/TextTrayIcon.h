@@ -1,8 +1,11 @@
-// A tray icon whose image is a short text rendered onto a 16 x 16 square:
-// one or more lines in a chosen font, on a filled background, with an
-// optional one-pixel frame and an optional background icon underneath.
-// Every change of text, font, colours, frame, offsets or background icon
-// renders the square again and hands it to the tray entry.
+// A tray icon whose image is a short text rendered onto a square: one or
+// more lines in a chosen font, on a filled background, with an optional
+// frame and an optional background icon underneath. The square has the size
+// the notification area shows icons at (16 x 16 at 96 dpi, 32 x 32 at 192);
+// the font's height, the offsets and the line distance are given for the
+// 16-pixel square and grow with it, as does the one-pixel frame. Every
+// change of text, font, colours, frame, offsets or background icon renders
+// the square again and hands it to the tray entry.
 #pragma once
 
 #include <memory>
@@ -61,6 +64,12 @@ public:
     TOffsetOptions& Options() { return *options_; }
     void SetOptions(const TOffsetOptions& value);
 
+    // The side of the square in pixels: the system's small icon size
+    // (SM_CXSMICON) unless set. Setting 0 goes back to the system's; a set
+    // size renders anew.
+    int IconSize() const;
+    void SetIconSize(int pixels);
+
     // The fill colour of the last rendering, and that rendering.
     TColor KeyColour() const { return keyColour_; }
     const TBitmap& TextBitmap() const { return *textBitmap_; }
@@ -90,6 +99,7 @@ private:
     std::unique_ptr<TBitmap> textBitmap_;
     std::unique_ptr<TOffsetOptions> options_;
     std::unique_ptr<TIcon> backgroundIcon_;
+    int iconSize_ = 0;
 };
 
 }  // namespace sw

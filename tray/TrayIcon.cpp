@@ -460,7 +460,7 @@ void TTrayIcon::SetCallbackStyle(TCallbackStyle style) {
 void TTrayIcon::IconChanged() { RefreshTrayEntry(); }
 
 bool TTrayIcon::MaskedBitmapToIcon(TBitmap& bitmap, TIcon& icon, TColor maskColour) {
-    TImageList list(nullptr, 16, 16);
+    TImageList list(nullptr, bitmap.Width(), bitmap.Height());
     bitmap.ReleaseCanvasHandle();  // the list selects the bitmap itself
     const COLORREF mask = maskColour == clNone ? TImageList::kNoMask : ColorToRGB(maskColour);
     const int index = list.AddMasked(bitmap.Handle(), mask);

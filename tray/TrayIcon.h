@@ -175,8 +175,9 @@ public:
 protected:
     void Notification(TComponent* component, TOperation operation) override;
 
-    // Puts a 16 x 16 bitmap into icon; pixels of maskColour become
-    // transparent (clNone masks none). False when the image can't be made.
+    // Puts a square bitmap into icon at the bitmap's own size (16 x 16 at
+    // 96 dpi); pixels of maskColour become transparent (clNone masks none).
+    // False when the image can't be made.
     bool MaskedBitmapToIcon(TBitmap& bitmap, TIcon& icon, TColor maskColour);
 
     void FillTrayRecord();

@@ -3,6 +3,7 @@
 #include "GuardFixture.h"
 
 #include "FakeBrowserProcess.h"
+#include "AskBrowser.h"
 #include "app/BrowserQuery.h"
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
@@ -59,7 +60,7 @@ TEST_F(BadInput, DamagedSettingsFilesAreRepairedAndNeverCostTheStartPage) {
         g.IsOnline = [] { return false; };
         WriteFileBytes(SettingsPath(), c.file);
         g.LoadAtStart();
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after + std::string(kNoPagesBlock));
         EXPECT_EQ(fresh.Messages, c.damaged ? std::vector<std::string>{kDamaged} : std::vector<std::string>{});
         const std::string address = SplitTextLines(c.after)[0];
         EXPECT_EQ(g.ProtectedUrl, address);
@@ -79,7 +80,7 @@ TEST_F(BadInput, ATenMegabyteSettingsFileSurvivesARewriteByteForByte) {
     const std::string file = "about:x\r\n11100\r\n" + tail;
     StartWith(file);
     view.SetReportSwitch(false);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n10100\r\n" + tail);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n10100\r\n" + tail + std::string(kNoPagesBlock));
 }
 
 TEST_F(BadInput, AHundredThousandLineLogIsLoadedWholeAndTrimmedAtTheNextAttempt) {
@@ -134,7 +135,7 @@ TEST_F(BadInput, ASettingsFileLockedAtQuitGivesTheMessageAndKeepsBothFiles) {
     EXPECT_FALSE(guard.SaveAllGuarded());
     EXPECT_EQ(view.Messages.back(), "Ihr System verweigert Schreibzugriffe durch Startwacht!");
     lock.Close();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n11100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(ReadFileBytes(LogPath()), "vorher\r\n");
 }
 
@@ -172,8 +173,7 @@ TEST_F(BadInput, ForeignValueTypesAndSizesAreAttemptsThatTheWriteReplaces) {
 
 TEST_F(BadInput, ABrowserReplyWithLineBreaksBecomesSeveralLinesOnceTheLogIsReadBack) {
     StartWith("about:blank\r\n10100\r\n");
-    guard.IsOnline = [] { return true; };
-    guard.QueryBrowser = [](const std::string&) { return std::string("\"erste\"\r\n\"zweite\""); };
+    BrowserAnswersAtOnce("\"erste\"\r\n\"zweite\"");
     SetStartPage("about:x");
     guard.Tick();
     EXPECT_EQ(view.LogList.Count(), 1) << "in the list it is one line";
@@ -190,13 +190,13 @@ TEST(BadBrowser, ASilentServerIsGivenUpAfterTheTimeOutAndAMegabyteReplyIsTakenWh
         // the request waits 10 s at most, then the query gives up empty.
         FakeBrowserProcess browser("SLOWIE", "zu spaet", "--delay 15000");
         ASSERT_TRUE(browser.Ready());
-        EXPECT_EQ(guard::QueryBrowserWindow("SLOWIE"), "");
+        EXPECT_EQ(AskBrowser("SLOWIE"), "");
     }
     {
         const std::string big(1 << 20, 'M');
         FakeBrowserProcess browser("BIGIE", big);
         ASSERT_TRUE(browser.Ready());
-        const std::string result = guard::QueryBrowserWindow("BIGIE");
+        const std::string result = AskBrowser("BIGIE");
         EXPECT_EQ(result.size(), big.size());
         EXPECT_TRUE(result == big);
     }

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <utility>
 
 #include "app/BrowserQuery.h"
+#include "app/BrowserStart.h"
+#include "AskBrowser.h"
 #include "FakeBrowserProcess.h"
 #include "HungWindowProcess.h"
 #include "PlantedFiles.h"
@@ -86,7 +89,7 @@ TEST_F(BrowserQuery, RepliesAreTakenWholeAndCutOnlyAtNul) {
         SCOPED_TRACE(c.name);
         FakeBrowserProcess browser("FAKEIE", c.reply);
         ASSERT_TRUE(browser.Ready());
-        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), c.expected);
+        EXPECT_EQ(AskBrowser("FAKEIE"), c.expected);
     }
 }
 
@@ -94,13 +97,89 @@ TEST_F(BrowserQuery, NoDataAndALateReplyWithinTheTimeOut) {
     {
         FakeBrowserProcess browser("FAKEIE", "ignored", "--no-reply");
         ASSERT_TRUE(browser.Ready());
-        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "");
+        EXPECT_EQ(AskBrowser("FAKEIE"), "");
     }
     {
         FakeBrowserProcess browser("FAKEIE", "late", "--delay 1500");
         ASSERT_TRUE(browser.Ready());
-        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "late");
+        EXPECT_EQ(AskBrowser("FAKEIE"), "late");
     }
+}
+
+namespace {
+
+// An ASCII path as the A calls take it.
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+// A user name that the ANSI code page lacks (a Cyrillic one on a German
+// Windows) is an everyday folder: the browser's program in such a folder of
+// PATH is found and started there, its path and command line whole.
+TEST_F(BrowserQuery, TheFallbackFindsAndStartsTheBrowserInAFolderOutsideTheCodePage) {
+    const std::wstring folder = Widened(ProgramDir()) + L"\\\x041F\x0440\x043E\x0432\x0435\x0440\x043A\x0430";
+    const std::wstring program = folder + L"\\CyrBrowser.EXE";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring fake = Widened(ProgramDir()) + L"\\FakeBrowser.exe";
+    ASSERT_TRUE(::CopyFileW(fake.c_str(), program.c_str(), FALSE));
+    wchar_t oldPath[32768] = {};
+    const DWORD oldLength = ::GetEnvironmentVariableW(L"PATH", oldPath, 32768);
+    ::SetEnvironmentVariableW(L"PATH", (folder + L";" + oldPath).c_str());
+    const std::string starts = ProgramDir() + "\\fakebrowser-starts.txt";
+    RemoveFile(starts);
+    ScopedEnvironment record("FAKEBROWSER_STARTS", starts);
+
+    const std::wstring found = guard::FindSystemProgram(L"CyrBrowser");
+    EXPECT_EQ(::lstrcmpiW(found.c_str(), program.c_str()), 0) << Utf8(found);
+    EXPECT_EQ(AskBrowser("CyrBrowser"), "");
+    EXPECT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }));
+    const std::vector<RecordedStart> recorded = RecordedStarts(starts);
+    ::SetEnvironmentVariableW(L"PATH", oldLength ? oldPath : nullptr);
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].program, Utf8(program));
+    EXPECT_EQ(recorded[0].commandLine, "\"" + Utf8(program) + "\" WWW_GetWindowInfo");
+    RemoveFile(starts);
+    ::Sleep(300);  // the fake's start has ended before its file goes
+    ::DeleteFileW(program.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+// The reply is answered as soon as it is there: a browser that is slow to
+// end the conversation afterwards (on Windows DdeDisconnect waits up to 10 s
+// for its answer; here the query's thread is held as it is about to close)
+// costs the answer nothing. The next query is taken once the thread is free.
+TEST_F(BrowserQuery, AReplyIsUsedEvenWhenTheEndOfTheConversationIsSlow) {
+    {
+        FakeBrowserProcess browser("FAKEIE", "da");
+        ASSERT_TRUE(browser.Ready());
+        guard::SetDisconnectObserver([] { ::Sleep(12000); });
+        EXPECT_EQ(AskBrowser("FAKEIE"), "da");
+        guard::SetDisconnectObserver(nullptr);
+    }
+    FakeBrowserProcess browser("OTHERIE", "auch da");
+    ASSERT_TRUE(browser.Ready());
+    EXPECT_EQ(AskBrowser("OTHERIE"), "auch da");
+}
+
+// The asking thread never waits: Start returns at once, the answer comes
+// through its message loop, and a query whose answer is not waited for any
+// more (abandoned) reaches nobody.
+TEST_F(BrowserQuery, TheAnswerComesAsAMessageAndAnAbandonedQueryReachesNobody) {
+    FakeBrowserProcess browser("FAKEIE", "da", "--delay 1500");
+    ASSERT_TRUE(browser.Ready());
+    guard::TBrowserQuery query;
+    std::vector<std::string> answers;
+    query.OnAnswer = [&](const std::string& reply) { answers.push_back(reply); };
+    ASSERT_TRUE(query.Start("FAKEIE"));
+    EXPECT_TRUE(query.Running());
+    EXPECT_TRUE(answers.empty()) << "no answer inside Start";
+    query.Abandon();
+    EXPECT_FALSE(query.Running());
+    ::Sleep(2500);
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+    EXPECT_TRUE(answers.empty()) << "the abandoned query's answer reached the asker";
+    EXPECT_EQ(AskBrowserOnce(query, "FAKEIE"), std::optional<std::string>("da"));
 }
 
 // The fallback command's program where the system's own search finds it: a
@@ -114,7 +193,7 @@ TEST_F(BrowserQuery, WithoutServerTheFallbackCommandRunsOnceMinimisedWithoutActi
     RemoveFile(starts);
     ScopedEnvironment record("FAKEBROWSER_STARTS", starts);
 
-    EXPECT_EQ(guard::QueryBrowserWindow("PathBrowser"), "");
+    EXPECT_EQ(AskBrowser("PathBrowser"), "");
     ASSERT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }));
     ::Sleep(300);
     const std::vector<RecordedStart> recorded = RecordedStarts(starts);
@@ -126,7 +205,7 @@ TEST_F(BrowserQuery, WithoutServerTheFallbackCommandRunsOnceMinimisedWithoutActi
     RemoveFile(starts);
 
     // A command that can't be started gives an empty result as well.
-    EXPECT_EQ(guard::QueryBrowserWindow("NoSuchBrowserAnywhere"), "");
+    EXPECT_EQ(AskBrowser("NoSuchBrowserAnywhere"), "");
 }
 
 // A program of the command's name beside this program or in the current
@@ -163,7 +242,7 @@ TEST_F(BrowserQuery, TheFallbackCommandNeverRunsAProgramFromThisProgramsFolderOr
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedEnvironment path("PATH", c.path);
-        const std::string program = guard::FindSystemProgram("Planted");
+        const std::string program = Narrow(guard::FindSystemProgram(L"Planted"));
         if (!c.found) {
             EXPECT_EQ(program, "");
             continue;
@@ -172,16 +251,16 @@ TEST_F(BrowserQuery, TheFallbackCommandNeverRunsAProgramFromThisProgramsFolderOr
         // And the command starts that one, not the one beside this program
         // or in the current folder.
         RemoveFile(starts);
-        EXPECT_EQ(guard::QueryBrowserWindow("Planted"), "");
+        EXPECT_EQ(AskBrowser("Planted"), "");
         ASSERT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }));
         EXPECT_TRUE(SamePath(RecordedStarts(starts)[0].program, legit / "Planted.exe")) << RecordedStarts(starts)[0].program;
     }
     // A name with a path is refused: it would be taken relative to the
     // current folder.
     ScopedEnvironment path("PATH", legit.Path());
-    for (const char* name : {"sub\\Planted", ".\\Planted", "C:Planted", "\"Planted\""}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(guard::FindSystemProgram(name), "");
+    for (const wchar_t* name : {L"sub\\Planted", L".\\Planted", L"C:Planted", L"\"Planted\""}) {
+        SCOPED_TRACE(Narrow(name));
+        EXPECT_EQ(guard::FindSystemProgram(name), L"");
     }
     RemoveFile(starts);
     ::Sleep(300);  // the fake's last start has ended before its file goes
@@ -195,10 +274,26 @@ TEST_F(BrowserQuery, TheConversationContextAsksForTheAnsiCodePage) {
     ASSERT_TRUE(browser.Ready());
     std::vector<int> codePages;
     guard::SetConversationObserver([&](const CONVINFO& info) { codePages.push_back(info.ConvCtxt.iCodePage); });
-    EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), std::to_string(CP_WINANSI));
+    EXPECT_EQ(AskBrowser("FAKEIE"), std::to_string(CP_WINANSI));
     guard::SetConversationObserver(nullptr);
     EXPECT_EQ(codePages, std::vector<int>{CP_WINANSI});
 }
+
+namespace {
+
+// The process's window count once the query's thread has closed its last
+// conversation (the answer goes out before the conversation is closed).
+int SettledWindowCount() {
+    int count = ProcessWindowCount(::GetCurrentProcessId());
+    WaitFor([&] {
+        ::Sleep(100);
+        const int now = ProcessWindowCount(::GetCurrentProcessId());
+        return std::exchange(count, now) == now;
+    });
+    return count;
+}
+
+}  // namespace
 
 // A guard asks at every attempt: its queries, answered or not, must leave no
 // window behind (DDE makes a client window for each connect).
@@ -206,14 +301,14 @@ TEST_F(BrowserQuery, QueriesLeaveNoWindowsBehind) {
     {
         FakeBrowserProcess browser("FAKEIE", "da");
         ASSERT_TRUE(browser.Ready());
-        ASSERT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
-        const int before = ProcessWindowCount(::GetCurrentProcessId());
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
-        EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), before) << "answered queries";
+        ASSERT_EQ(AskBrowser("FAKEIE"), "da");
+        const int before = SettledWindowCount();
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(AskBrowser("FAKEIE"), "da");
+        EXPECT_EQ(SettledWindowCount(), before) << "answered queries";
     }
-    const int before = ProcessWindowCount(::GetCurrentProcessId());
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(guard::QueryBrowserWindow("NoSuchBrowserAnywhere"), "");
-    EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), before) << "queries that found no browser";
+    const int before = SettledWindowCount();
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(AskBrowser("NoSuchBrowserAnywhere"), "");
+    EXPECT_EQ(SettledWindowCount(), before) << "queries that found no browser";
 }
 
 namespace {
@@ -233,13 +328,13 @@ bool WaitServing(const std::function<bool()>& condition) {
 
 // DDE's connect waits on every top-level window, also on one whose thread
 // handles no messages. The query is cut short and gives nothing, as no reply
-// does; a query asked while the first one still waits gives nothing either,
-// and no thread is added for it. Once the window goes, the browser is heard
+// does; a query asked while the first one still waits does not start, and no
+// thread is added for it. Once the window goes, the browser is heard
 // again, and nothing of the queries is left behind.
 TEST_F(BrowserQuery, AWindowThatAnswersNoMessagesCutsTheQueryShortUntilItGoes) {
     FakeBrowserProcess browser("FAKEIE", "da");
     ASSERT_TRUE(browser.Ready());
-    ASSERT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
+    ASSERT_EQ(AskBrowser("FAKEIE"), "da");
     const DWORD threads = ProcessThreadCount();
     const DWORD handles = ProcessHandleCount();
     const DWORD windows = ProcessWindowCount(::GetCurrentProcessId());
@@ -251,15 +346,18 @@ TEST_F(BrowserQuery, AWindowThatAnswersNoMessagesCutsTheQueryShortUntilItGoes) {
         // hung window.
         const Watchdog watchdog(hung.Handle(), 90s);
         const DWORD watching = ProcessThreadCount();
-        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "");
-        EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "") << "asked while the first one still waits";
+        EXPECT_EQ(AskBrowser("FAKEIE"), "");
+        // Asked while the first one still waits: none starts, so none waits
+        // out the query's time again.
+        guard::TBrowserQuery second;
+        EXPECT_EQ(AskBrowserOnce(second, "FAKEIE"), std::nullopt) << "asked while the first one still waits";
         EXPECT_EQ(ProcessThreadCount(), watching);
     }
     ASSERT_TRUE(hung.Running()) << "the queries waited until the window went";
 
     hung.End();
-    EXPECT_TRUE(WaitServing([] { return guard::QueryBrowserWindow("FAKEIE") == "da"; }));
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(guard::QueryBrowserWindow("FAKEIE"), "da");
+    EXPECT_TRUE(WaitServing([] { return AskBrowser("FAKEIE") == "da"; }));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(AskBrowser("FAKEIE"), "da");
     EXPECT_EQ(ProcessThreadCount(), threads);
     EXPECT_EQ(ProcessHandleCount(), handles);
     EXPECT_EQ(ProcessWindowCount(::GetCurrentProcessId()), windows);

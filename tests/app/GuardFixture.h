@@ -9,6 +9,7 @@
 #include "app/Guard.h"
 #include "app/GuardTexts.h"
 #include "framework/StrUtils.h"
+#include "support/PagesBlock.h"
 #include "support/TestSupport.h"
 
 namespace sw::test {
@@ -62,6 +63,18 @@ public:
         if (ShowMessageHook) ShowMessageHook();
     }
     std::function<void()> ShowMessageHook;
+    // The field of the extra pages.
+    guard::TPages Pages;
+    int PagesHandlerRuns = 0;
+    std::string Warning;
+    void ShowPolicyWarning(const std::string& text) override { Warning = text; }
+    guard::TPages PagesText() const override { return Pages; }
+    void SetPagesText(const guard::TPages& pages) override {
+        if (pages == Pages) return;
+        Pages = pages;
+        ++PagesHandlerRuns;
+        Guard->PagesChanged();
+    }
 };
 
 class GuardFixture : public testing::Test {
@@ -71,6 +84,7 @@ protected:
     void SetUp() override {
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:blank");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
         RemoveFile(SettingsPath());
         RemoveFile(LogPath());
         ReportedErrors().clear();
@@ -83,6 +97,7 @@ protected:
         RemoveFile(LogPath());
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:blank");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
     }
 
     static std::string SettingsPath() { return SystemDir() + "\\spurl.vxd"; }
@@ -94,6 +109,15 @@ protected:
     static std::string StartPageText() {
         auto v = StartPage();
         return v ? std::string(v->data.c_str()) : std::string("<missing>");
+    }
+
+    // Online, and the browser answers each query at once with `reply`.
+    void BrowserAnswersAtOnce(const std::string& reply) {
+        guard.IsOnline = [] { return true; };
+        guard.StartQuery = [this, reply](const std::string&) {
+            guard.OffenderAnswered(reply);
+            return true;
+        };
     }
 
     FakeView view;

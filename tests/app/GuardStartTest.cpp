@@ -19,7 +19,7 @@ class GuardStart : public GuardFixture {};
 TEST_F(GuardStart, FirstStartTakesTheRegistrysStartPageAndWritesDefaults) {
     SetStartPage("about:test");
     guard.LoadAtStart();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(view.Address, "about:test");
     EXPECT_EQ(guard.ProtectedUrl, "about:test");
     EXPECT_TRUE(view.LogOn);
@@ -58,7 +58,7 @@ TEST_F(GuardStart, SettingsFilesAreLoadedAndRepaired) {
         guard::TGuard g(fresh);
         fresh.Guard = &g;
         g.LoadAtStart();
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), c.after + std::string(kNoPagesBlock));
         EXPECT_EQ(fresh.LogOn, c.log);
         EXPECT_EQ(fresh.ReportOn, c.report);
         EXPECT_EQ(fresh.MaximumText, c.maximum);
@@ -92,7 +92,7 @@ TEST_F(GuardStart, ASettingsFileUnreadableAtStartIsNotReplacedByTheStandIn) {
 
     // A setting the user changes is a choice: the whole state is written.
     view.SetReportSwitch(false);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:entfuehrt\r\n10100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:entfuehrt\r\n10100\r\n" + std::string(kNoPagesBlock));
 }
 
 TEST_F(GuardStart, ALogUnreadableAtStartLosesNoLine) {
@@ -111,7 +111,7 @@ TEST_F(GuardStart, ALogUnreadableAtStartLosesNoLine) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetStartPage("about:blank");
-        WriteFileBytes(SettingsPath(), "about:blank\r\n10" + c.maximum + "\r\n");
+        WriteFileBytes(SettingsPath(), "about:blank\r\n10" + c.maximum + "\r\n" + std::string(kNoPagesBlock));
         WriteFileBytes(LogPath(), old);
         FakeView fresh;
         guard::TGuard g(fresh);
@@ -162,7 +162,7 @@ TEST_F(GuardStart, EmptyingALogUnreadableAtStartIsTheUsersChoice) {
 }
 
 TEST_F(GuardStart, ALongLogIsLoadedWholeAndTrimmedOnlyLater) {
-    WriteFileBytes(SettingsPath(), "x\r\n115\r\n");
+    WriteFileBytes(SettingsPath(), "x\r\n115\r\n" + std::string(kNoPagesBlock));
     std::string log;
     for (int i = 0; i < 8; ++i) log += "line " + std::to_string(i) + "\n";
     WriteFileBytes(LogPath(), log);
@@ -176,7 +176,7 @@ TEST_F(GuardStart, SwitchAndMaximumChangesRewriteTheSwitchesLine) {
     view.SetReportSwitch(false);
     EXPECT_EQ(guard.SettingsLines[1], "10100");
     view.SetLogSwitch(false);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n00100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n00100\r\n" + std::string(kNoPagesBlock));
 
     const struct {
         std::string typed;
@@ -185,7 +185,7 @@ TEST_F(GuardStart, SwitchAndMaximumChangesRewriteTheSwitchesLine) {
     for (const auto& p : pasted) {
         view.SetMaximumText(p.typed);
         EXPECT_EQ(view.MaximumText, p.shown) << p.typed;
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n00" + p.shown + "\r\n") << p.typed;
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n00" + p.shown + "\r\n" + std::string(kNoPagesBlock)) << p.typed;
     }
 }
 
@@ -220,7 +220,7 @@ TEST_F(GuardStart, AddressEditsAreWrittenThroughOnlyAfterTheWindowWasShown) {
         typed += c;
         view.SetAddressText(typed);
         EXPECT_EQ(StartPageText(), typed);
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), typed + "\r\n11100\r\n");
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), typed + "\r\n11100\r\n" + std::string(kNoPagesBlock));
     }
     EXPECT_EQ(guard.ProtectedUrl, "about:test");
     EXPECT_EQ(view.TimerSwitches.size(), 20u);
@@ -239,7 +239,7 @@ TEST_F(GuardStart, AFailingRegistryWriteOfTheAddressStillSwitchesTheTimerOnAgain
         EXPECT_EQ(e.Message(), "Fehler beim Setzen der Daten f\xFCr 'Start Page'");
     }
     EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true}));
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:x\r\n11100\r\n" + std::string(kNoPagesBlock));
 }
 
 TEST_F(GuardStart, ClearingAndSavingTheLog) {

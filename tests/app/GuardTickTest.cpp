@@ -12,7 +12,7 @@ const std::string kUnknown = "Ein unbekanntes Subjekt...";
 class GuardTick : public GuardFixture {
 protected:
     void Start(const std::string& protectedUrl, const std::string& switches = "11100") {
-        WriteFileBytes(SettingsPath(), protectedUrl + "\r\n" + switches + "\r\n");
+        WriteFileBytes(SettingsPath(), protectedUrl + "\r\n" + switches + "\r\n" + std::string(kNoPagesBlock));
         guard.LoadAtStart();
         view.TimerSwitches.clear();
         view.Messages.clear();
@@ -97,12 +97,14 @@ TEST_F(GuardTick, OffenderComesFromTheBrowserOnlyWhenOnline) {
     int queries = 0;
     std::string askedService;
     std::string valueWhileAsking;
+    std::string reply = "\"file:///C:/x.html\",\"Titel, mit Komma\"";
     guard.IsOnline = [] { return true; };
-    guard.QueryBrowser = [&](const std::string& service) {
+    guard.StartQuery = [&](const std::string& service) {
         ++queries;
         askedService = service;
         if (valueWhileAsking.empty()) valueWhileAsking = StartPageText();
-        return std::string("\"file:///C:/x.html\",\"Titel, mit Komma\"");
+        guard.OffenderAnswered(reply);
+        return true;
     };
     SetStartPage("about:one");
     guard.Tick();
@@ -110,19 +112,130 @@ TEST_F(GuardTick, OffenderComesFromTheBrowserOnlyWhenOnline) {
     EXPECT_EQ(valueWhileAsking, "about:blank") << "restored before the browser is asked";
     EXPECT_EQ(view.LogList[0], Line("\"file:///C:/x.html\",\"Titel, mit Komma\"", "about:one"));
 
-    guard.QueryBrowser = [&](const std::string&) {
-        ++queries;
-        return std::string();
-    };
+    reply.clear();
     SetStartPage("about:two");
     guard.Tick();
     EXPECT_EQ(view.LogList[0], Line(kUnknown, "about:two"));
 
-    guard.IsOnline = [] { return false; };
+    // A query that cannot start is no answer either.
+    guard.StartQuery = [&](const std::string&) {
+        ++queries;
+        return false;
+    };
     SetStartPage("about:three");
     guard.Tick();
-    EXPECT_EQ(view.LogList[0], Line(kOffline, "about:three"));
-    EXPECT_EQ(queries, 2) << "no DDE conversation while offline";
+    EXPECT_EQ(view.LogList[0], Line(kUnknown, "about:three"));
+
+    guard.IsOnline = [] { return false; };
+    SetStartPage("about:four");
+    guard.Tick();
+    EXPECT_EQ(view.LogList[0], Line(kOffline, "about:four"));
+    EXPECT_EQ(queries, 3) << "no DDE conversation while offline";
+    EXPECT_EQ(guard.WaitingAttempts(), 0u);
+}
+
+// The browser's answer comes later, as a message: every attempt is undone at
+// once, and each gets its own line in the order of the attempts, named with
+// what the browser said at or after it. One query at a time: attempts that
+// come while it runs are asked for together by the next one.
+TEST_F(GuardTick, AttemptsDuringAQueryAreUndoneAtOnceAndEachLoggedOnceInOrder) {
+    Start("about:blank", "10100");
+    std::vector<std::string> times = {"08.12.2026 21:40:01", "08.12.2026 21:40:02", "08.12.2026 21:40:03",
+                                      "08.12.2026 21:40:04"};
+    size_t next = 0;
+    guard.CurrentDateTime = [&] { return times[next++]; };
+    bool online = true;
+    guard.IsOnline = [&] { return online; };
+    int queries = 0;
+    guard.StartQuery = [&](const std::string&) {
+        ++queries;
+        return true;
+    };
+    const auto attempt = [&](const std::string& url) {
+        SetStartPage(url);
+        guard.Tick();
+        EXPECT_EQ(StartPageText(), "about:blank") << url << " stands";
+    };
+    attempt("about:eins");
+    attempt("about:zwei");
+    online = false;  // seen offline, but behind the two that wait
+    attempt("about:drei");
+    online = true;
+    attempt("about:vier");
+    EXPECT_EQ(queries, 1) << "one query at a time";
+    EXPECT_EQ(view.LogList.Count(), 0) << "no line before its answer";
+    EXPECT_EQ(guard.WaitingAttempts(), 4u);
+
+    guard.OffenderAnswered("\"erste Antwort\"");
+    EXPECT_EQ(queries, 2) << "the attempts that came meanwhile are asked for next";
+    EXPECT_EQ(view.LogList.Lines(), std::vector<std::string>{"08.12.2026 21:40:01>>\"erste Antwort\" >>Startpage:about:eins"});
+
+    guard.OffenderAnswered("");
+    EXPECT_EQ(queries, 2);
+    EXPECT_EQ(view.LogList.Lines(), (std::vector<std::string>{
+                                        "08.12.2026 21:40:04>>" + kUnknown + " >>Startpage:about:vier",
+                                        "08.12.2026 21:40:03>>" + kOffline + " >>Startpage:about:drei",
+                                        "08.12.2026 21:40:02>>" + kUnknown + " >>Startpage:about:zwei",
+                                        "08.12.2026 21:40:01>>\"erste Antwort\" >>Startpage:about:eins",
+                                    }));
+    EXPECT_EQ(ReadFileBytes(LogPath()), view.LogList.ToText());
+    // An answer that nobody waits for adds nothing.
+    guard.OffenderAnswered("\"zu spaet\"");
+    EXPECT_EQ(view.LogList.Count(), 4);
+    EXPECT_EQ(guard.WaitingAttempts(), 0u);
+}
+
+// The report of an attempt comes with its line; while it is open no cycle
+// runs (the timer is off), and an answer that comes meanwhile is noted after
+// it, in order.
+TEST_F(GuardTick, TheReportComesWithTheAnswerAndHoldsTheCycleWhileOpen) {
+    Start("about:blank", "11100");
+    guard.IsOnline = [] { return true; };
+    guard.StartQuery = [](const std::string&) { return true; };
+    SetStartPage("about:eins");
+    guard.Tick();
+    SetStartPage("about:zwei");
+    guard.Tick();
+    EXPECT_TRUE(view.Messages.empty());
+    view.TimerSwitches.clear();
+    std::vector<int> linesAtReport;
+    view.ShowMessageHook = [&] {
+        linesAtReport.push_back(view.LogList.Count());
+        // The next query's answer arrives while the first report is open.
+        if (linesAtReport.size() == 1) guard.OffenderAnswered("\"B\"");
+    };
+    guard.OffenderAnswered("\"A\"");
+    EXPECT_EQ(linesAtReport, (std::vector<int>{1, 2}));
+    ASSERT_EQ(view.Messages.size(), 2u);
+    EXPECT_EQ(view.Messages[0].find("\"A\"\rhat versucht"), 0u) << view.Messages[0];
+    EXPECT_EQ(view.Messages[1].find("\"B\"\rhat versucht"), 0u) << view.Messages[1];
+    EXPECT_EQ(view.TimerSwitches, (std::vector<bool>{false, true})) << "off while the reports were open";
+    EXPECT_EQ(view.LogList[0], Line("\"B\"", "about:zwei"));
+}
+
+// "Beenden" and the end of the session note every attempt so far: one still
+// waiting for the browser with the text for no answer, without a report; the
+// answer that comes after it adds nothing.
+TEST_F(GuardTick, TheEndNotesTheAttemptsStillWaitingForTheBrowser) {
+    for (const bool quietly : {true, false}) {
+        SCOPED_TRACE(quietly ? "end of the session" : "Beenden");
+        Start("about:blank", "11100");
+        view.LogList.Clear();
+        guard.IsOnline = [] { return true; };
+        guard.StartQuery = [](const std::string&) { return true; };
+        SetStartPage("about:offen");
+        guard.Tick();
+        ASSERT_EQ(guard.WaitingAttempts(), 1u);
+        if (quietly)
+            guard.SaveAllQuietly();
+        else
+            EXPECT_TRUE(guard.SaveAllGuarded());
+        EXPECT_EQ(ReadFileBytes(LogPath()), Line(kUnknown, "about:offen") + "\r\n");
+        EXPECT_TRUE(view.Messages.empty()) << "no report at the end";
+        guard.OffenderAnswered("\"spaet\"");
+        EXPECT_EQ(view.LogList.Count(), 1);
+        EXPECT_EQ(guard.WaitingAttempts(), 0u);
+    }
 }
 
 TEST_F(GuardTick, LoggingAndReportingOffStillRestoreAndWriteTheLogFile) {
@@ -281,7 +394,7 @@ TEST_F(GuardTick, ALookAlikeWrittenInUtf16IsAnAttemptAndShownEncoded) {
 TEST_F(GuardTick, AStartPageTheCodePageLacksIsProtectedExactlyAcrossARestart) {
     SetStartPageW(kForeignPage);
     guard.LoadAtStart();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), kForeignStored + "\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), kForeignStored + "\r\n11100\r\n" + std::string(kNoPagesBlock));
     view.ReportOn = false;
     guard.Tick();
     EXPECT_EQ(view.LogList.Count(), 0) << "its own start page is no attempt";

@@ -3,15 +3,19 @@
 // shell and when the files appear, the labels, fonts and the link.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "StartwachtProcess.h"
 #include "app/Program.h"
+#include "app/SecondaryPages.h"
 #include "app/Unit1.h"
 #include "autostart/AutoRunner.h"
 #include "framework/Application.h"
+#include "framework/CodePage.h"
 #include "support/TestSupport.h"
 #include "tray/TrayIcon.h"
 
@@ -40,14 +44,15 @@ public:
 };
 
 // The end of the session, asked and answered, or announced without a
-// question: the icon goes before the files are written, and the program
-// ends itself once the session ends.
-TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEndsWithTheAnswer) {
+// question: the files are written before the icon goes (the shell is busy
+// with the logoff itself), and the program ends itself once the session
+// ends.
+TEST(MainWindow, TheEndOfTheSessionWritesTheFilesBeforeItTakesTheIconAwayAndEndsWithTheAnswer) {
     for (const bool asked : {true, false}) {
         SCOPED_TRACE(asked ? "asked, then ended" : "ended unasked");
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
-        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
         WriteFileBytes(LogPath(), "Zeile 1\r\n");
         ShellCalls shell;
         LRESULT answer = -1;
@@ -69,8 +74,8 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEnds
         if (asked) {
             EXPECT_EQ(answer, 1);
         }
-        EXPECT_EQ(calls, std::vector<std::string>{"delete without files"}) << "once, and before the writes";
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
+        EXPECT_EQ(calls, std::vector<std::string>{"delete with files"}) << "once, and after the writes";
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
         EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\n");
     }
     ClearStartwachtFiles();
@@ -83,7 +88,7 @@ TEST(MainWindow, TheEndOfTheSessionTakesTheIconAwayBeforeItWritesTheFilesAndEnds
 TEST(MainWindow, WhenTheSessionGoesOnTheIconComesBackAndTheGuardGoesOn) {
     EnsureKey(HKEY_CURRENT_USER, kMainKey);
     SetStartPage("about:test");
-    WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
     const struct {
         const char* name;
         int questions;
@@ -124,7 +129,7 @@ TEST(MainWindow, WhenTheSessionGoesOnTheIconComesBackAndTheGuardGoesOn) {
 TEST(SecondStart, LetsTheRunningCopyComeToTheFrontAndOpenItsWindow) {
     EnsureKey(HKEY_CURRENT_USER, kMainKey);
     SetStartPage("about:test");
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     {
         Startwacht running;
         ASSERT_TRUE(running.WaitUntilStarted());
@@ -152,7 +157,7 @@ protected:
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
         ClearStartwachtFiles();
-        WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     }
     void TearDown() override {
         ClearStartwachtFiles();
@@ -172,97 +177,127 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(form.Handle()) != 0; }));
     }
     static int Scaled(int designed) { return ::MulDiv(designed, ScreenPixelsPerInch(), 120); }
+    static void CheckLayout(TForm1& f);
 };
 
-TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) {
-    Run([](TForm1& f) {
+// The window as designed, at the screen's resolution.
+void MainWindowForm::CheckLayout(TForm1& f) {
+    Open(f);
+    // Left, top, width and height as designed, in the control's parent;
+    // a label's size follows its text, an edit's height its font. The
+    // top-aligned caption sits inside the panel's bevel, a line of one
+    // pixel at any resolution.
+    enum Sized { Bevel, Place, Width, All };
+    const struct {
+        TControl* control;
+        int left, top, width, height;
+        Sized sized;
+    } designed[] = {
+        {f.Label1, 1, 1, 628, 32, Bevel},       {f.Label2, 262, 36, 66, 32, Place},
+        {f.ProUrlLabel1, 8, 40, 188, 16, Place}, {f.Label4, 298, 95, 28, 16, Place},
+        {f.Label5, 400, 95, 50, 16, Place},     {f.Label3, 10, 124, 66, 16, Place},
+        {f.Edit1, 84, 122, 365, 24, Width},     {f.SpinEdit1, 330, 91, 68, 26, Width},
+        {f.Button1, 490, 40, 127, 25, All},     {f.Label6, 10, 152, 66, 32, Place},
+        {f.Edit2, 84, 150, 365, 50, All},       {f.Label7, 460, 120, 160, 84, All},
+    };
+    for (const auto& d : designed) {
+        SCOPED_TRACE(d.control->Name());
+        EXPECT_EQ(d.control->Left(), d.sized == Bevel ? d.left : Scaled(d.left));
+        EXPECT_EQ(d.control->Top(), d.sized == Bevel ? d.top : Scaled(d.top));
+        if (d.sized == Width || d.sized == All) {
+            EXPECT_EQ(d.control->Width(), Scaled(d.left + d.width) - Scaled(d.left));
+        }
+        if (d.sized == All) {
+            EXPECT_EQ(d.control->Height(), Scaled(d.top + d.height) - Scaled(d.top));
+        }
+    }
+    // The field holds its widest value whole beside its arrows.
+    SIZE text{};
+    {
+        WindowDC dc(f.SpinEdit1->Handle());
+        SelectedObject font(dc.Get(), f.SpinEdit1->Font().Handle());
+        ::GetTextExtentPoint32A(dc.Get(), "10000", 5, &text);
+    }
+    RECT area{};
+    ::SendMessageA(f.SpinEdit1->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    EXPECT_LT(text.cx, area.right - area.left);
+    EXPECT_LT(f.SpinEdit1->Left() + f.SpinEdit1->Width(), f.Label5->Left()) << "left of \"Einträge\"";
+
+    // Captions and fonts.
+    EXPECT_EQ(f.Label1->Caption(), "Startwacht schützt Ihre Start-URL im Internet-Explorer Programme und "
+                                   "Java-Scripts können diese nicht mehr überschreiben, solange Startwacht läuft.");
+    EXPECT_TRUE(f.Label1->WordWrap());
+    EXPECT_EQ(f.Label2->Caption(), "Freeware\r\nVersion 2.2");
+    EXPECT_EQ(f.Label4->Caption(), "max.");
+    EXPECT_EQ(f.Label5->Caption(), "Einträge");
+    EXPECT_EQ(f.Label3->Caption(), "Start Page:");
+    EXPECT_EQ(f.Label6->Caption(), "Weitere\r\nSeiten:");
+    EXPECT_FALSE(f.Label7->Visible()) << "no policy stands";
+    EXPECT_EQ(f.Label2->Font().Color(), clBlue);
+    EXPECT_EQ(f.ProUrlLabel1->Font().Color(), clRed);
+    EXPECT_EQ(f.ProUrlLabel1->UnvisitedColor(), clRed) << "red also after a font change";
+    EXPECT_EQ(f.ProUrlLabel1->Font().Style(), fsUnderline);
+    EXPECT_EQ(f.TextListBox1->Color(), clBackground);
+    EXPECT_EQ(f.TextListBox1->Font().Color(), clWhite);
+    for (TControl* c : std::initializer_list<TControl*>{&f, f.Label2, f.ProUrlLabel1, f.TextListBox1, f.Edit1}) {
+        SCOPED_TRACE(c->Name());
+        EXPECT_EQ(c->Font().Name(), "MS Sans Serif");
+        EXPECT_EQ(c->Font().Height(), ::MulDiv(-13, ScreenPixelsPerInch(), 120));
+    }
+    // Its lines are as high as its text at least.
+    TEXTMETRICA metrics{};
+    {
+        WindowDC dc(f.TextListBox1->Handle());
+        SelectedObject font(dc.Get(), f.TextListBox1->Font().Handle());
+        ::GetTextMetricsA(dc.Get(), &metrics);
+    }
+    // The design's 16 pixels at the screen's resolution, or the font's line
+    // where rounding left that a pixel short.
+    const int lineHeight = std::max<int>(Scaled(16), metrics.tmHeight);
+    EXPECT_EQ(f.TextListBox1->ItemHeight(), lineHeight);
+    EXPECT_EQ(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), lineHeight);
+
+    // 491 high (442 as first drawn, and the field of the extra pages),
+    // centred on the screen.
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_EXSTYLE)));
+    // A window taller than the system lets a window be (the test's screen of
+    // 1024 x 768 at 192 dpi) is as tall as it may be (SM_CYMAXTRACK).
+    EXPECT_EQ(f.Height(), std::min<int>(Scaled(463) + (frame.bottom - frame.top), ::GetSystemMetrics(SM_CYMAXTRACK)));
+    EXPECT_NEAR(f.Left() + f.Width() / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR(f.Top() + f.Height() / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+
+    // Every showing sets the width again, also after the user resized
+    // the window: the right edge of "Beenden" and the design's margin of
+    // 20, both at the screen's resolution.
+    const int width = Scaled(617) + Scaled(20);
+    EXPECT_EQ(f.Width(), width);
+    for (int i = 0; i < 2; ++i) {
+        ::SetWindowPos(f.Handle(), nullptr, 0, 0, 900, f.Height(), SWP_NOMOVE | SWP_NOZORDER);
+        ASSERT_EQ(f.Width(), 900);
+        f.Button1Click(nullptr);  // "Verbergen"
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(f.Handle()); }));
         Open(f);
-        // Left, top, width and height as designed, in the control's parent;
-        // a label's size follows its text, an edit's height its font.
-        enum Sized { Place, Width, All };
-        const struct {
-            TControl* control;
-            int left, top, width, height;
-            Sized sized;
-        } designed[] = {
-            {f.Label1, 1, 1, 628, 32, Place},       {f.Label2, 262, 36, 66, 32, Place},
-            {f.ProUrlLabel1, 8, 40, 188, 16, Place}, {f.Label4, 298, 95, 28, 16, Place},
-            {f.Label5, 400, 95, 50, 16, Place},     {f.Label3, 10, 124, 66, 16, Place},
-            {f.Edit1, 84, 122, 365, 24, Width},     {f.SpinEdit1, 330, 91, 68, 26, Width},
-            {f.Button1, 490, 40, 127, 25, All},
-        };
-        for (const auto& d : designed) {
-            SCOPED_TRACE(d.control->Name());
-            EXPECT_EQ(d.control->Left(), Scaled(d.left));
-            EXPECT_EQ(d.control->Top(), Scaled(d.top));
-            if (d.sized != Place) {
-                EXPECT_EQ(d.control->Width(), Scaled(d.left + d.width) - Scaled(d.left));
-            }
-            if (d.sized == All) {
-                EXPECT_EQ(d.control->Height(), Scaled(d.top + d.height) - Scaled(d.top));
-            }
-        }
-        // The field holds its widest value whole beside its arrows.
-        SIZE text{};
-        {
-            WindowDC dc(f.SpinEdit1->Handle());
-            SelectedObject font(dc.Get(), f.SpinEdit1->Font().Handle());
-            ::GetTextExtentPoint32A(dc.Get(), "10000", 5, &text);
-        }
-        RECT area{};
-        ::SendMessageA(f.SpinEdit1->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
-        EXPECT_LT(text.cx, area.right - area.left);
-        EXPECT_LT(f.SpinEdit1->Left() + f.SpinEdit1->Width(), f.Label5->Left()) << "left of \"Einträge\"";
-
-        // Captions and fonts.
-        EXPECT_EQ(f.Label1->Caption(), "Startwacht schützt Ihre Start-URL im Internet-Explorer Programme und "
-                                       "Java-Scripts können diese nicht mehr überschreiben, solange Startwacht läuft.");
-        EXPECT_TRUE(f.Label1->WordWrap());
-        EXPECT_EQ(f.Label2->Caption(), "Freeware\r\nVersion 2.2");
-        EXPECT_EQ(f.Label4->Caption(), "max.");
-        EXPECT_EQ(f.Label5->Caption(), "Einträge");
-        EXPECT_EQ(f.Label3->Caption(), "Start Page:");
-        EXPECT_EQ(f.Label2->Font().Color(), clBlue);
-        EXPECT_EQ(f.ProUrlLabel1->Font().Color(), clRed);
-        EXPECT_EQ(f.ProUrlLabel1->UnvisitedColor(), clRed) << "red also after a font change";
-        EXPECT_EQ(f.ProUrlLabel1->Font().Style(), fsUnderline);
-        EXPECT_EQ(f.TextListBox1->Color(), clBackground);
-        EXPECT_EQ(f.TextListBox1->Font().Color(), clWhite);
-        for (TControl* c : std::initializer_list<TControl*>{&f, f.Label2, f.ProUrlLabel1, f.TextListBox1, f.Edit1}) {
-            SCOPED_TRACE(c->Name());
-            EXPECT_EQ(c->Font().Name(), "MS Sans Serif");
-            EXPECT_EQ(c->Font().Height(), ::MulDiv(-13, ScreenPixelsPerInch(), 120));
-        }
-        // Its lines are as high as its text at least.
-        TEXTMETRICA metrics{};
-        {
-            WindowDC dc(f.TextListBox1->Handle());
-            SelectedObject font(dc.Get(), f.TextListBox1->Font().Handle());
-            ::GetTextMetricsA(dc.Get(), &metrics);
-        }
-        EXPECT_GE(::SendMessageA(f.TextListBox1->Handle(), LB_GETITEMHEIGHT, 0, 0), metrics.tmHeight);
-
-        // 442 high as designed, centred on the screen.
-        RECT frame{0, 0, 0, 0};
-        ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_STYLE)), FALSE,
-                             static_cast<DWORD>(::GetWindowLongA(f.Handle(), GWL_EXSTYLE)));
-        EXPECT_EQ(f.Height(), Scaled(414) + (frame.bottom - frame.top));
-        EXPECT_NEAR(f.Left() + f.Width() / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
-        EXPECT_NEAR(f.Top() + f.Height() / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
-
-        // Every showing sets the width again, also after the user resized
-        // the window.
-        const int width = Scaled(617) + 20;
         EXPECT_EQ(f.Width(), width);
-        for (int i = 0; i < 2; ++i) {
-            ::SetWindowPos(f.Handle(), nullptr, 0, 0, 900, f.Height(), SWP_NOMOVE | SWP_NOZORDER);
-            ASSERT_EQ(f.Width(), 900);
-            f.Button1Click(nullptr);  // "Verbergen"
-            ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(f.Handle()); }));
-            Open(f);
-            EXPECT_EQ(f.Width(), width);
-        }
-    });
+    }
+}
+
+TEST_F(MainWindowForm, IsLaidOutAsDesignedAtTheScreensResolution) { Run(CheckLayout); }
+
+// Started by Windows at 150 % and 200 %, the program lays out the same
+// design at those resolutions (Wine's prefix of the tests runs at 96 dpi).
+TEST_F(MainWindowForm, IsLaidOutAsDesignedAt144And192Dpi) {
+    if (const int dpi = TestResolution()) {
+        ASSERT_EQ(ScreenPixelsPerInch(), dpi);
+        Run(CheckLayout);
+        return;
+    }
+    for (const int dpi : {144, 192}) {
+        const auto code = RunCurrentTestAt(dpi);
+        ASSERT_TRUE(code) << "the run at " << dpi << " dpi did not end";
+        EXPECT_EQ(*code, 0U) << "the run at " << dpi << " dpi failed (its output is above)";
+    }
 }
 
 TEST_F(MainWindowForm, TheAutostartBoxShowsTheRunValueAndWritesOrRemovesIt) {
@@ -300,7 +335,7 @@ TEST_F(MainWindowForm, TheAutostartBoxShowsTheRunValueAndWritesOrRemovesIt) {
 TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
     struct Call {
         HWND owner;
-        std::string verb, file;
+        std::wstring verb, file;
         bool parameters, directory;
         int show;
     };
@@ -312,8 +347,8 @@ TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
         else
             RemoveFile(readMe);
         std::vector<Call> calls;
-        SetShellExecute([&](HWND owner, const char* verb, const char* file, const char* parameters,
-                            const char* directory, int show) {
+        SetShellExecute([&](HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                            const wchar_t* directory, int show) {
             calls.push_back(Call{owner, verb, file, parameters != nullptr, directory != nullptr, show});
         });
         HWND application = nullptr;
@@ -332,12 +367,30 @@ TEST_F(MainWindowForm, TheLinkOpensTheReadMeBesideTheProgram) {
         RemoveFile(readMe);
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].owner, application) << "owned by the application's window";
-        EXPECT_EQ(calls[0].verb, "open");
-        EXPECT_EQ(calls[0].file, there ? readMe : ProgramDir() + "\\");
+        EXPECT_EQ(calls[0].verb, L"open");
+        const std::string expected = there ? readMe : ProgramDir() + "\\";
+        EXPECT_EQ(calls[0].file, std::wstring(expected.begin(), expected.end()));
         EXPECT_FALSE(calls[0].parameters);
         EXPECT_FALSE(calls[0].directory);
         EXPECT_EQ(calls[0].show, SW_SHOW);
     }
+}
+
+// The program may live under a user name that the ANSI code page lacks (a
+// Cyrillic one on a German Windows): the read-me beside it is named whole.
+TEST(ReadMe, TheReadMeIsFoundInAFolderOutsideTheCodePage) {
+    const std::wstring folder = Widened(ProgramDir()) + L"\\\x0418\x0432\x0430\x043D";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring program = folder + L"\\Startwacht.exe";
+    const std::wstring readMe = folder + L"\\LIESMICH.txt";
+    ::DeleteFileW(readMe.c_str());
+    EXPECT_EQ(ReadMeAddress(program), folder + L"\\") << "without the read-me: the folder";
+    const HANDLE file = ::CreateFileW(readMe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+    EXPECT_EQ(ReadMeAddress(program), readMe);
+    ::DeleteFileW(readMe.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(MainWindowForm, TheTrayMenuHoldsInfoASeparatorAndBeenden) {
@@ -351,13 +404,70 @@ TEST_F(MainWindowForm, TheTrayMenuHoldsInfoASeparatorAndBeenden) {
     });
 }
 
+// What the message filter of Windows' integrity levels was asked to let
+// through: per call the function ("Ex" for ChangeWindowMessageFilterEx),
+// window, message and action.
+struct FilterCall {
+    std::string function;
+    HWND window;
+    UINT message;
+    DWORD action;
+    bool operator==(const FilterCall&) const = default;
+};
+std::vector<FilterCall> filterCalls;
+BOOL WINAPI FakeFilterForWindow(HWND window, UINT message, DWORD action, void*) {
+    filterCalls.push_back({"Ex", window, message, action});
+    return TRUE;
+}
+BOOL WINAPI FakeFilterForProcess(UINT message, DWORD action) {
+    filterCalls.push_back({"", nullptr, message, action});
+    return TRUE;
+}
+
+// Once the window takes another start's request to open, a start with
+// lower rights may send it: for this window alone where Windows has
+// ChangeWindowMessageFilterEx (7 and later), for the process where it has
+// only ChangeWindowMessageFilter (Vista), and nothing on XP, which has
+// neither. Each Windows is played by what user32 offers.
+TEST_F(MainWindowForm, TheOpenRequestPassesTheFilterOfLowerRights) {
+    struct System {
+        const char* name;
+        bool forWindow;
+        bool forProcess;
+    };
+    for (const System system : {System{"7", true, true}, System{"Vista", false, true}, System{"XP", false, false}}) {
+        SCOPED_TRACE(system.name);
+        filterCalls.clear();
+        SetUser32FunctionLookup([&](const char* name) -> FARPROC {
+            if (system.forWindow && std::string(name) == "ChangeWindowMessageFilterEx")
+                return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeFilterForWindow));
+            if (system.forProcess && std::string(name) == "ChangeWindowMessageFilter")
+                return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeFilterForProcess));
+            return nullptr;
+        });
+        HWND window = nullptr;
+        Run([&](TForm1& f) {
+            window = f.Handle();
+            EXPECT_TRUE(filterCalls.empty()) << "before the window takes requests";
+        });
+        SetUser32FunctionLookup(nullptr);
+        std::vector<FilterCall> expected;
+        if (system.forWindow)
+            expected.push_back({"Ex", window, OpenRequestMessage(), 1});
+        else if (system.forProcess)
+            expected.push_back({"", nullptr, OpenRequestMessage(), 1});
+        EXPECT_EQ(filterCalls, expected);
+    }
+}
+
 // Loading the maximum into the field runs its change handler, which writes
 // the settings file back exactly when the shown number changed.
 TEST_F(MainWindowForm, LoadingADifferentMaximumWritesTheSettingsBack) {
     const struct {
         const char* settings;
         bool written;
-    } cases[] = {{"x\r\n00250\r\n", true}, {"x\r\n00100\r\n", false}};
+    } cases[] = {{"x\r\n00250\r\n[Weitere Startseiten] 0\r\n", true},
+                 {"x\r\n00100\r\n[Weitere Startseiten] 0\r\n", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
         WriteFileBytes(SettingsPath(), c.settings);
@@ -414,8 +524,39 @@ TEST_F(MainWindowForm, TypingANewMaximumGivesTheNumberTyped) {
             SCOPED_TRACE(c.keys);
             type(c.keys);
             EXPECT_EQ(f.SpinEdit1->Text(), c.shown);
-            EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n");
+            EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n" + std::string(kNoPagesBlock));
         }
+    });
+}
+
+// The field of the extra start pages shows the protected ones, one a line,
+// as the registry holds them, and what the user types there is protected
+// and written at once, keystroke by keystroke, as the address field's text.
+TEST_F(MainWindowForm, TheExtraPagesFieldShowsThePagesAndWritesWhatIsTypedAtOnce) {
+    const std::string foreign = "\xEF\xBB\xBFhttp://\xE4\xBE\x8B/";  // http://例/
+    WriteFileBytes(SettingsPath(), "about:test\r\n00100\r\n[Weitere Startseiten] 2\r\nhttp://a/\r\n" + foreign + "\r\n");
+    Run([&](TForm1& f) {
+        EXPECT_EQ(f.Edit2->WideText(), u"http://a/\r\nhttp://\u4F8B/");
+        Open(f);
+        HWND edit = f.Edit2->Handle();
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        std::u16string typed;
+        for (const char16_t c : std::u16string(u"a\rb\u014D")) {
+            ::SendMessageW(edit, WM_CHAR, c, 1);
+            typed += c == u'\r' ? u"\r\n" : std::u16string(1, c);
+            SCOPED_TRACE(testing::PrintToString(typed));
+            EXPECT_EQ(f.Edit2->WideText(), typed);
+            const auto pages = guard::PagesOfFieldText(typed);
+            EXPECT_EQ(ReadWideMulti(), guard::MultiStringOf(pages));
+            EXPECT_EQ(f.Guard().ProtectedPages, guard::StoredPages(pages, Cp1252()));
+        }
+        EXPECT_EQ(ReadFileBytes(SettingsPath()),
+                  "about:test\r\n00100\r\n[Weitere Startseiten] 2\r\na\r\n\xEF\xBB\xBF" "b\xC5\x8D\r\n");
+        // Emptied: no pages, no value.
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        ::SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+        EXPECT_EQ(ReadWideMulti(), std::nullopt);
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n00100\r\n[Weitere Startseiten] 0\r\n");
     });
 }
 

@@ -5,6 +5,8 @@
 // runs. None of them may run, and the program guards as usual.
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -138,6 +140,57 @@ TEST_F(Planted, AnIexploreBesideTheProgramOrInTheCurrentFolderNeverRuns) {
         ClearStartwachtFiles();
         WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
     }
+}
+
+namespace {
+
+// This process's environment as a wide block, with PATH and the fake
+// browser's record file set.
+std::wstring WideEnvironment(const std::wstring& path, const std::wstring& starts) {
+    std::wstring block;
+    if (wchar_t* strings = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1) {
+            const std::wstring text = entry;
+            if (_wcsnicmp(text.c_str(), L"PATH=", 5) != 0 && _wcsnicmp(text.c_str(), L"FAKEBROWSER_STARTS=", 19) != 0)
+                block += text + L'\0';
+        }
+        ::FreeEnvironmentStringsW(strings);
+    }
+    return block + L"PATH=" + path + L'\0' + L"FAKEBROWSER_STARTS=" + starts + L'\0' + L'\0';
+}
+
+}  // namespace
+
+// Installed for a user whose name the ANSI code page lacks (a Cyrillic one
+// on a German Windows), the program runs from a folder under that name and
+// guards as usual; the browser's program that the system's search path
+// finds in such a folder is what the fallback starts, its path whole.
+TEST_F(Planted, FromAFolderOutsideTheCodePageTheProgramGuardsAndStartsTheBrowserFoundThere) {
+    const std::wstring home = Widened(ProgramDir()) + L"\\\x0418\x0432\x0430\x043D";
+    const std::wstring programs = home + L"\\Programs";
+    const std::wstring browsers = home + L"\\\x0411\x0440\x0430\x0443\x0437\x0435\x0440";
+    for (const std::wstring& folder : {home, programs, browsers}) ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring exe = programs + L"\\Startwacht.exe";
+    const std::wstring browser = browsers + L"\\IEXPLORE.EXE";
+    ASSERT_TRUE(::CopyFileW(Widened(ProgramDir() + "\\Startwacht.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(Widened(ProgramDir() + "\\FakeBrowser.exe").c_str(), browser.c_str(), FALSE));
+    const std::string starts = ProgramDir() + "\\planted-starts.txt";
+    RemoveFile(starts);
+    {
+        Startwacht program(exe, programs,
+                           WideEnvironment(browsers + L";" + Widened(EnvironmentValue("PATH").value_or("")),
+                                           Widened(starts)));
+        GuardsAsUsual(program, "about:fremd-kyrillisch");
+        ASSERT_TRUE(WaitFor([&] { return !RecordedStarts(starts).empty(); }, 30s)) << "nothing started";
+        const std::vector<RecordedStart> recorded = RecordedStarts(starts);
+        ASSERT_EQ(recorded.size(), 1u);
+        EXPECT_EQ(recorded[0].program, Utf8(browser));
+        EXPECT_EQ(recorded[0].commandLine, "\"" + Utf8(browser) + "\" WWW_GetWindowInfo");
+        Ends(program);
+    }
+    RemoveFile(starts);
+    for (const std::wstring& file : {exe, browser}) ::DeleteFileW(file.c_str());
+    for (const std::wstring& folder : {programs, browsers, home}) ::RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST_F(StartwachtData, ASettingsFileLockedAtStartIsNotOverwrittenByTheStandIn) {
 }
 
 TEST_F(StartwachtData, ALogLockedAtStartLosesNoLineAtTheFirstAttempt) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
     SetStartPage("about:test");
     const std::string old = "alt 1\r\nalt 2\r\n";
     WriteFileBytes(LogPath(), old);
@@ -123,7 +123,7 @@ TEST_F(StartwachtData, AStartPageTheCodePageLacksIsShownAndRestoredExactly) {
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     EXPECT_EQ(ReadFileBytes(SettingsPath()),
-              "\xEF\xBB\xBFhttp://\xE4\xBE\x8B\xE3\x81\x88.jp/\xC5\x8D\xE2\x82\xAC\r\n11100\r\n");
+              "\xEF\xBB\xBFhttp://\xE4\xBE\x8B\xE3\x81\x88.jp/\xC5\x8D\xE2\x82\xAC\r\n11100\r\n" + std::string(kNoPagesBlock));
     ASSERT_TRUE(program.Open());
     EXPECT_EQ(WideTextOf(program.Edit1()), page);
 
@@ -138,7 +138,7 @@ TEST_F(StartwachtData, AStartPageTheCodePageLacksIsShownAndRestoredExactly) {
 }
 
 TEST_F(StartwachtData, ATypedAddressKeepsEveryCharacter) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n00100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n00100\r\n" + std::string(kNoPagesBlock));
     SetStartPage("about:test");
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
@@ -148,11 +148,11 @@ TEST_F(StartwachtData, ATypedAddressKeepsEveryCharacter) {
     // Typed as ANSI characters, then one that the code page lacks.
     for (char c : std::string("\xE4\x80"))
         Send(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "\xE4\x80\r\n00100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "\xE4\x80\r\n00100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(StartPageW(), u"\u00E4\u20AC");
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(edit, WM_CHAR, 0x014D, 1, SMTO_NORMAL, 30000, &result);
     EXPECT_EQ(WideTextOf(edit), u"\u00E4\u20AC\u014D");
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "\xEF\xBB\xBF\xC3\xA4\xE2\x82\xAC\xC5\x8D\r\n00100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "\xEF\xBB\xBF\xC3\xA4\xE2\x82\xAC\xC5\x8D\r\n00100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(StartPageW(), u"\u00E4\u20AC\u014D");
 }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/PagesBlock.h"
 #include "support/TestSupport.h"
 
 namespace sw::test {
@@ -51,6 +52,44 @@ inline void SetStartPage(const std::string& url) {
     WriteRawValue(HKEY_CURRENT_USER, kMainKey, "Start Page", REG_SZ, url + '\0');
 }
 
+// "Secondary Start Pages" as the system holds it, in UTF-16; nothing when
+// missing. `type` receives its type.
+inline std::optional<std::u16string> ReadWideMulti(DWORD* type = nullptr) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+    DWORD kind = 0, size = 0;
+    std::optional<std::u16string> data;
+    if (::RegQueryValueExW(key, L"Secondary Start Pages", nullptr, &kind, nullptr, &size) == ERROR_SUCCESS) {
+        data.emplace(size / 2, u'\0');
+        ::RegQueryValueExW(key, L"Secondary Start Pages", nullptr, &kind, reinterpret_cast<BYTE*>(data->data()),
+                           &size);
+    }
+    ::RegCloseKey(key);
+    if (type) *type = kind;
+    return data;
+}
+
+// "Secondary Start Pages" written directly in UTF-16 with the given type.
+inline void SetPagesRaw(const std::u16string& data, DWORD type = REG_MULTI_SZ) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    ::RegSetValueExW(key, L"Secondary Start Pages", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                     static_cast<DWORD>(data.size() * 2));
+    ::RegCloseKey(key);
+}
+
+// Another program changes the extra start pages with the reg tool: `pages`
+// separated by "\0" as a list, or any other type; or deletes the value.
+inline void ForeignPagesWrite(const std::string& pages, const std::string& type = "REG_MULTI_SZ") {
+    ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Secondary Start Pages\" /t " + type +
+                     " /d \"" + pages + "\" /f");
+    ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg add failed";
+}
+inline void ForeignPagesDelete() {
+    ChildProcess reg("reg delete \"HKCU\\" + std::string(kMainKey) + "\" /v \"Secondary Start Pages\" /f");
+    ASSERT_EQ(reg.Wait(30s), std::optional<DWORD>(0)) << "reg delete failed";
+}
+
 // Another program changes the start page: the reg tool of the system.
 inline void ForeignWrite(const std::string& url) {
     ChildProcess reg("reg add \"HKCU\\" + std::string(kMainKey) + "\" /v \"Start Page\" /d " + url + " /f");
@@ -64,11 +103,13 @@ protected:
     void SetUp() override {
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
         ClearStartwachtFiles();
     }
     void TearDown() override {
         ClearStartwachtFiles();
         SetStartPage("about:blank");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
     }
 };
 
@@ -135,6 +176,20 @@ class Startwacht {
 public:
     explicit Startwacht(std::optional<WORD> showMode = std::nullopt, const std::string& arguments = "") {
         Start("\"" + ProgramDir() + "\\Startwacht.exe\"" + arguments, showMode, nullptr, nullptr);
+    }
+    // A copy in a folder that the ANSI code page may lack, started through
+    // the wide call with a wide environment block (CREATE_UNICODE_ENVIRONMENT).
+    Startwacht(const std::wstring& exe, const std::wstring& directory, std::wstring environment) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        std::wstring line = L"\"" + exe + L"\"";
+        if (::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                             environment.data(), directory.c_str(), &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            process_ = pi.hProcess;
+            id_ = pi.dwProcessId;
+        }
     }
     explicit Startwacht(const StartwachtCopy& copy) {
         std::string environment = EnvironmentBlock(copy.environment);
@@ -203,8 +258,10 @@ public:
     HWND Button(const std::string& caption) const { return Control("Button", caption); }
     // The address edit and the spin edit's text: both edits, the spin
     // edit's one multi-line.
-    HWND Edit1() const { return Edit(false); }
-    HWND SpinEdit1() const { return Edit(true); }
+    HWND Edit1() const { return Edit(0); }
+    HWND SpinEdit1() const { return Edit(ES_MULTILINE); }
+    // The field of the extra start pages: several lines with a scroll bar.
+    HWND Edit2() const { return Edit(ES_MULTILINE | WS_VSCROLL); }
     HWND TextListBox1() const {
         for (HWND w : Descendants(Form()))
             if (_stricmp(ClassOf(w).c_str(), "ListBox") == 0) return w;
@@ -227,10 +284,11 @@ private:
             id_ = pi.dwProcessId;
         }
     }
-    HWND Edit(bool multiLine) const {
+    // The edit whose style has exactly these of ES_MULTILINE and WS_VSCROLL.
+    HWND Edit(LONG style) const {
         for (HWND w : Descendants(Form()))
             if (_stricmp(ClassOf(w).c_str(), "Edit") == 0 &&
-                ((::GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE) != 0) == multiLine)
+                (::GetWindowLongA(w, GWL_STYLE) & (ES_MULTILINE | WS_VSCROLL)) == style)
                 return w;
         return nullptr;
     }

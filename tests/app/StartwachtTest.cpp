@@ -87,7 +87,7 @@ TEST_F(StartwachtExe, AFirstStartProtectsTheCurrentStartPageAndReportsAnAttemptB
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(program.WaitUntilStarted());
 
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     EXPECT_FALSE(ReadFileBytes(LogPath())) << "nothing writes the log at start";
     EXPECT_EQ(program.LogLines(), 0);
     EXPECT_FALSE(::IsWindowVisible(program.Form())) << "the window is stored minimised";
@@ -112,7 +112,7 @@ TEST_F(StartwachtExe, AFirstStartProtectsTheCurrentStartPageAndReportsAnAttemptB
 }
 
 TEST_F(StartwachtExe, AForeignWriteIsRestoredAndLoggedInOneLineWithoutAReport) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
     FakeBrowserProcess browser("IEXPLORE", kBrowserReply);
     ASSERT_TRUE(browser.Ready());
     Startwacht program;
@@ -131,11 +131,11 @@ TEST_F(StartwachtExe, AForeignWriteIsRestoredAndLoggedInOneLineWithoutAReport) {
     for (std::time_t t = before; t <= after; ++t)
         lines.insert(DateTimeText(t) + ">>" + kBrowserReply + " >>Startpage:about:fremd\r\n");
     EXPECT_TRUE(lines.count(*ReadFileBytes(LogPath()))) << *ReadFileBytes(LogPath());
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
 }
 
 TEST_F(StartwachtExe, TheOpenedWindowWritesTheAddressAsItIsTypedAndTheSwitchesAsTheyChange) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     ASSERT_TRUE(program.Open());
@@ -148,14 +148,14 @@ TEST_F(StartwachtExe, TheOpenedWindowWritesTheAddressAsItIsTypedAndTheSwitchesAs
     for (size_t n = 1; n <= typed.size(); ++n) {
         Type(edit, typed.substr(n - 1, 1));
         const std::string prefix = typed.substr(0, n);
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), prefix + "\r\n11100\r\n");
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), prefix + "\r\n11100\r\n" + std::string(kNoPagesBlock));
         EXPECT_EQ(StartPage(), prefix);
     }
 
     Send(program.Button("Zugriff melden"), BM_CLICK);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n10100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n10100\r\n" + std::string(kNoPagesBlock));
     Send(program.Button("Zugriffe loggen"), BM_CLICK);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n" + std::string(kNoPagesBlock));
 
     // The typed address is the protected one now. The cycle ends with the
     // log file, which it writes also with logging off.
@@ -168,12 +168,12 @@ TEST_F(StartwachtExe, TheOpenedWindowWritesTheAddressAsItIsTypedAndTheSwitchesAs
     ClearFiles();
     Send(program.Button("Beenden"), BM_CLICK);
     EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:neu\r\n00100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(ReadFileBytes(LogPath()), "") << "the attempt came with logging off";
 }
 
 TEST_F(StartwachtExe, TheSpinEditKeepsTheMaximumInRangeAndTrimsTheLog) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     WriteFileBytes(LogPath(), LogFile(30));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
@@ -203,7 +203,7 @@ TEST_F(StartwachtExe, TheSpinEditKeepsTheMaximumInRangeAndTrimsTheLog) {
             Paste(spin, c.input);
         }
         EXPECT_EQ(TextOf(spin), c.shown);
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n");
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:test\r\n11") + c.shown + "\r\n" + std::string(kNoPagesBlock));
         EXPECT_EQ(program.LogLines(), c.lines);
         EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(c.lines));
     }
@@ -221,14 +221,14 @@ TEST_F(StartwachtExe, TheEndOfTheSessionSavesAtTheQuestionAndEndsWithTheAnswer) 
     constexpr LPARAM kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP
     for (const LPARAM reason : {LPARAM{0}, kCloseApp}) {
         SCOPED_TRACE(reason);
-        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
         WriteFileBytes(LogPath(), LogFile(3));
         Startwacht program;
         ASSERT_TRUE(program.WaitUntilStarted());
         ClearFiles();
 
         EXPECT_EQ(Send(program.Form(), WM_QUERYENDSESSION, 0, reason), 1);
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n");
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n11250\r\n" + std::string(kNoPagesBlock));
         EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(3));
         EXPECT_FALSE(program.ExitCode(1s)) << "the question alone ends nothing";
         Send(program.Form(), WM_ENDSESSION, TRUE, reason);
@@ -237,7 +237,7 @@ TEST_F(StartwachtExe, TheEndOfTheSessionSavesAtTheQuestionAndEndsWithTheAnswer) 
 }
 
 TEST_F(StartwachtExe, ARefusedWriteAtBeendenIsReportedAndTheProgramEndsAllTheSame) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     ASSERT_TRUE(program.Open());
@@ -258,7 +258,7 @@ TEST_F(StartwachtExe, ARefusedWriteAtBeendenIsReportedAndTheProgramEndsAllTheSam
 }
 
 TEST_F(StartwachtExe, ClosingTheWindowEndsTheProgramWithoutSaving) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     ASSERT_TRUE(program.Open());
@@ -270,7 +270,7 @@ TEST_F(StartwachtExe, ClosingTheWindowEndsTheProgramWithoutSaving) {
 }
 
 TEST_F(StartwachtExe, StartedMaximisedTheWindowShowsAtOnceAndTakesTypedAddresses) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     // Arguments are ignored.
     Startwacht program(SW_SHOWMAXIMIZED, " /egal --was");
     ASSERT_TRUE(WaitFor([&] { return program.Form() && ::IsWindowVisible(program.Form()); }, 30s));
@@ -279,12 +279,12 @@ TEST_F(StartwachtExe, StartedMaximisedTheWindowShowsAtOnceAndTakesTypedAddresses
     HWND edit = program.Edit1();
     Send(edit, EM_SETSEL, 0, -1);
     Type(edit, "x");
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "x\r\n11100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "x\r\n11100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(StartPage(), "x");
 }
 
 TEST_F(StartwachtExe, AStartStoppedByAnUnreadableLogIsReportedAndTheGuardRunsAllTheSame) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
     WriteFileBytes(LogPath(), LogFile(2));
     // Held open without sharing: the program can't read it.
     HANDLE held = ::CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -303,7 +303,7 @@ TEST_F(StartwachtExe, AStartStoppedByAnUnreadableLogIsReportedAndTheGuardRunsAll
 }
 
 TEST_F(StartwachtExe, TheWindowIsLaidOutAsDesignedAtTheScreensResolution) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     ASSERT_TRUE(program.Open());
@@ -343,10 +343,11 @@ TEST_F(StartwachtExe, TheWindowIsLaidOutAsDesignedAtTheScreensResolution) {
         EXPECT_EQ(r.right, scaled(d.right));
         EXPECT_EQ(r.bottom, scaled(d.bottom));
     }
-    // The window's width is the right edge of "Beenden" plus 20 on every show.
+    // The window's width is the right edge of "Beenden" plus the design's
+    // margin of 20, both at the screen's resolution, on every show.
     RECT window{};
     ::GetWindowRect(form, &window);
-    EXPECT_EQ(window.right - window.left, scaled(617) + 20);
+    EXPECT_EQ(window.right - window.left, scaled(617) + scaled(20));
     // The log list fills the group box below the panel, which fills the rest.
     RECT client{};
     RECT list{};
@@ -359,7 +360,7 @@ TEST_F(StartwachtExe, TheWindowIsLaidOutAsDesignedAtTheScreensResolution) {
 }
 
 TEST_F(StartwachtExe, TabMovesTheFocusInTheDesignedKeyboardOrder) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n11100\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
     ASSERT_TRUE(program.Open());
@@ -371,7 +372,7 @@ TEST_F(StartwachtExe, TabMovesTheFocusInTheDesignedKeyboardOrder) {
         return info.hwndFocus;
     };
     const std::vector<HWND> order = {
-        program.TextListBox1(),        program.Edit1(),
+        program.TextListBox1(),        program.Edit1(),               program.Edit2(),
         program.Button("Verbergen"),   program.Button("Beenden"),
         program.Button("Zugriff melden"), program.Button("Zugriffe loggen"),
         program.Button("Startwacht automatisch mit Windows starten"),
@@ -391,7 +392,7 @@ TEST_F(StartwachtExe, TabMovesTheFocusInTheDesignedKeyboardOrder) {
 // keeps exactly the newest attempts up to the maximum, in the file as in the
 // list.
 TEST_F(StartwachtExe, AHostileWriterIsOutlastedAndTheLogKeepsTheNewestAttempts) {
-    WriteFileBytes(SettingsPath(), "about:test\r\n105\r\n");
+    WriteFileBytes(SettingsPath(), "about:test\r\n105\r\n" + std::string(kNoPagesBlock));
     Startwacht program;
     ASSERT_TRUE(program.WaitUntilStarted());
 

@@ -124,7 +124,7 @@ protected:
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:test");
         ClearStartwachtFiles();
-        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n");
+        WriteFileBytes(SettingsPath(), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
     }
     void TearDown() override {
         // The pointer leaves the taskbar, so no tip is left over.
@@ -195,7 +195,7 @@ TEST_F(TrayUse, TheTitleBarsMinimiseButtonParksTheWindowAndTheTypedAddressIsProt
 
     ForeignWrite("about:fremd");
     EXPECT_TRUE(WaitFor([] { return StartPage() == "neu"; }, 10s)) << StartPage();
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "neu\r\n10100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "neu\r\n10100\r\n" + std::string(kNoPagesBlock));
 }
 
 TEST_F(TrayUse, VerbergenHidesTheWindowAndAClickOnTheIconBringsItBack) {
@@ -245,7 +245,7 @@ TEST_F(TrayUse, TheRightButtonOpensTheMenuWhoseInfoOpensTheWindowAndWhoseBeenden
     r = WindowRect(menu);
     ASSERT_TRUE(ClickAt(POINT{(r.left + r.right) / 2, r.bottom - 8}));
     EXPECT_EQ(program.ExitCode(30s), std::optional<DWORD>(0));
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10100\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:test\r\n10100\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(ReadFileBytes(LogPath()), "Zeile 1\r\nZeile 2\r\n");
     // The taskbar repaints a moment after the program has gone.
     EXPECT_TRUE(WaitFor([] { return !FindTrayIcon(); }, 30s)) << "the icon leaves with the program";

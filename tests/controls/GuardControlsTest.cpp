@@ -9,6 +9,7 @@
 #include "controls/SpinEdit.h"
 #include "controls/TextListBox.h"
 #include "framework/StrUtils.h"
+#include "support/PagesBlock.h"
 
 using namespace sw;
 using namespace sw::test;
@@ -65,6 +66,7 @@ protected:
         ControlFixture::SetUp();
         EnsureKey(HKEY_CURRENT_USER, kMainKey);
         SetStartPage("about:blank");
+        DeleteValue(HKEY_CURRENT_USER, kMainKey, "Secondary Start Pages");
         RemoveFile(SettingsPath());
         RemoveFile(LogPath());
         view = std::make_unique<ControlsView>(*form, guardPointer);
@@ -93,7 +95,7 @@ protected:
         return file;
     }
     void Start(const std::string& switches, int logLines) {
-        WriteFileBytes(SettingsPath(), "about:blank\r\n" + switches + "\r\n");
+        WriteFileBytes(SettingsPath(), "about:blank\r\n" + switches + "\r\n" + std::string(kNoPagesBlock));
         WriteFileBytes(LogPath(), LogFile(logLines));
         guard->LoadAtStart();
     }
@@ -130,7 +132,7 @@ TEST_F(GuardControls, TheStartFillsTheControlsAndAChangedMaximumTrimsTheListBox)
     EXPECT_EQ(view->TextListBox1->Items().Count(), 20);
     EXPECT_EQ(view->TextListBox1->Items().Get(19), "Zeile 19" + std::string(19, '#'));
     EXPECT_EQ(Extent(), Widest()) << "the widest lines went: the extent follows the remaining ones";
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n1120\r\n");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "about:blank\r\n1120\r\n" + std::string(kNoPagesBlock));
     EXPECT_EQ(ReadFileBytes(LogPath()), LogFile(20));
 }
 
@@ -151,7 +153,7 @@ TEST_F(GuardControls, TheSpinEditKeepsTheMaximumWithinItsRange) {
         Paste(c.pasted);
         EXPECT_EQ(WindowText(view->SpinEdit1->Handle()), c.shown);
         EXPECT_EQ(view->TextListBox1->Items().Count(), c.lines);
-        EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:blank\r\n11") + c.shown + "\r\n");
+        EXPECT_EQ(ReadFileBytes(SettingsPath()), std::string("about:blank\r\n11") + c.shown + "\r\n" + std::string(kNoPagesBlock));
     }
     // Typing 0 over the text: 0 is clamped to the minimum.
     ::SendMessageA(view->SpinEdit1->Handle(), EM_SETSEL, 0, -1);

@@ -380,13 +380,14 @@ class UrlLabelTest : public ProLabelTest {
 protected:
     void SetUp() override {
         ProLabelTest::SetUp();
-        SetShellExecute([this](HWND owner, const char* verb, const char* file, const char* parameters,
-                               const char* directory, int show) {
-            opened.push_back(file);
+        SetShellExecute([this](HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                               const wchar_t* directory, int show) {
+            // The addresses of these tests are ASCII.
+            opened.push_back(std::string(file, file + std::wcslen(file)));
             colorWhenOpened = link->Font().Color();
             // Everything but the address is the same for every call.
             EXPECT_EQ(owner, Application->Handle()) << "owned by the application's window";
-            EXPECT_STREQ(verb, "open");
+            EXPECT_STREQ(verb, L"open");
             EXPECT_EQ(parameters, nullptr);
             EXPECT_EQ(directory, nullptr);
             EXPECT_EQ(show, SW_SHOW);

@@ -9,7 +9,7 @@
 //
 // Started by the guard's fallback command ("<program> WWW_GetWindowInfo") it
 // only appends a line to the file named by FAKEBROWSER_STARTS and exits, so a
-// test can count the starts and see how it was started:
+// test can count the starts and see how it was started (paths in UTF-8):
 //   started|<its own path>|<show mode, or "-" without one>|<its command line>
 #include <windows.h>
 
@@ -55,6 +55,16 @@ HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV, HSZ topic, HSZ item, H
     }
 }
 
+// A path or command line as UTF-8: a folder under any user name is recorded
+// as it is.
+std::string Utf8(const wchar_t* text) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
+    bytes.resize(bytes.size() - 1);
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,15 +73,15 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "WWW_GetWindowInfo") {
             if (const char* log = std::getenv("FAKEBROWSER_STARTS")) {
-                char self[MAX_PATH] = {};
-                ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+                wchar_t self[MAX_PATH] = {};
+                ::GetModuleFileNameW(nullptr, self, MAX_PATH);
                 STARTUPINFOA startup{};
                 startup.cb = sizeof startup;
                 ::GetStartupInfoA(&startup);
                 const std::string show =
                     (startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_string(startup.wShowWindow) : "-";
                 std::ofstream(log, std::ios::app | std::ios::binary)
-                    << "started|" << self << "|" << show << "|" << ::GetCommandLineA() << "\n";
+                    << "started|" << Utf8(self) << "|" << show << "|" << Utf8(::GetCommandLineW()) << "\n";
             }
             return 0;
         }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "framework/Application.h"
@@ -130,6 +131,57 @@ TEST_F(TextFileTest, AReaderThatLetsGoWithinMomentsDoesNotMakeTheWriteFail) {
     EXPECT_EQ(FilesInDir(), 1);
 }
 
+// A crash between the write and the rename leaves the temporary file behind,
+// with the old file's flags when it had any. The next write removes it:
+// whatever crashes there were, at most one such file is ever there.
+TEST_F(TextFileTest, ATemporaryFileLeftByACrashIsRemovedAtTheNextWrite) {
+    const std::string leftover = TemporaryPathOf(path_);
+    ASSERT_EQ(leftover.rfind(dir_ + "\\", 0), 0U) << "beside the file, in its directory";
+    const struct {
+        const char* name;
+        bool fileThere;
+        DWORD leftoverFlags;
+    } cases[] = {
+        {"first write", false, FILE_ATTRIBUTE_NORMAL},
+        {"over a file", true, FILE_ATTRIBUTE_NORMAL},
+        {"flags of a hidden system file", true, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {"read-only", true, FILE_ATTRIBUTE_READONLY},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveFile(path_);
+        if (c.fileThere) WriteFileBytes(path_, "old\r\n");
+        WriteFileBytes(leftover, "half of an older write");
+        ::SetFileAttributesA(leftover.c_str(), c.leftoverFlags);
+        for (const char* data : {"new\r\n", "newer\r\n"}) {
+            EXPECT_NO_THROW(WriteWholeFile(path_, data));
+            EXPECT_EQ(ReadFileBytes(path_), data);
+            EXPECT_EQ(FilesInDir(), 1) << "only the file itself";
+        }
+        ::SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// Writes of one file from two threads take turns on its one temporary file:
+// none fails and none leaves anything behind.
+TEST_F(TextFileTest, WritesOfOneFileFromTwoThreadsAllSucceed) {
+    std::atomic<int> failures{0};
+    const auto writeMany = [&](const std::string& data) {
+        for (int i = 0; i < 40; ++i) try {
+                WriteWholeFile(path_, data);
+            } catch (const EFCreateError&) {
+                ++failures;
+            }
+    };
+    std::thread other(writeMany, "other\r\n");
+    writeMany("this\r\n");
+    other.join();
+    EXPECT_EQ(failures, 0);
+    const std::string last = ReadFileBytes(path_).value_or("(none)");
+    EXPECT_TRUE(last == "this\r\n" || last == "other\r\n") << last;
+    EXPECT_EQ(FilesInDir(), 1);
+}
+
 TEST_F(TextFileTest, ReadingAMissingFileOrADirectoryRaisesTheOpenError) {
     try {
         ReadWholeFile(path_);
@@ -209,4 +261,65 @@ TEST_F(TextFileTest, TheWriterWritesWhatWaitsWhenItGoesAndTellsAFailureOnItsOwne
     EXPECT_EQ(told, std::vector<std::string>{"Datei " + path_ + " kann nicht erstellt werden"});
     EXPECT_EQ(toldOn, ::GetCurrentThreadId());
     EXPECT_EQ(ReadFileBytes(path_), "b\r\n");
+}
+
+// A failed write is told only when no later write of the file put it right:
+// a later write of the writer, or one of the program itself, that succeeded
+// before the failure was to be told leaves nothing to tell; newer content
+// still waiting holds the failure back until its own write ends.
+TEST_F(TextFileTest, TheWriterTellsOnlyAFailureThatNoLaterWritePutRight) {
+    enum Later { WriterWrite, OwnWrite, WaitingWrite, WaitingWriteFailsToo, Nothing };
+    const struct {
+        const char* name;
+        Later later;
+        size_t told;
+    } cases[] = {
+        {"a later write of the writer succeeded", WriterWrite, 0},
+        {"the program wrote the file itself", OwnWrite, 0},
+        {"newer content waited and was written", WaitingWrite, 0},
+        {"newer content waited and failed too", WaitingWriteFailsToo, 1},
+        {"nothing came after it", Nothing, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(path_, "old\r\n");
+        ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_READONLY);
+        std::vector<std::string> told;
+        TFileWriter writer;
+        writer.OnFailure = [&](const std::string& message) { told.push_back(message); };
+        // After the failed write the writer rests: content handed over then
+        // waits, as a burst of attempts' logs does.
+        writer.SetMinimumGap(c.later == WaitingWrite || c.later == WaitingWriteFailsToo ? 600000 : 0);
+        writer.Write(path_, "failed\r\n");
+        // Once the write failed, its message is queued; nothing ran it yet.
+        writer.Wait();
+        if (c.later != WaitingWriteFailsToo) ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::string expected = "old\r\n";
+        switch (c.later) {
+            case WriterWrite:
+                writer.Write(path_, expected = "later\r\n");
+                writer.Wait();
+                break;
+            case OwnWrite:
+                WriteWholeFile(path_, expected = "own\r\n");
+                break;
+            case WaitingWrite:
+            case WaitingWriteFailsToo:
+                writer.Write(path_, "waiting\r\n");
+                // The queued failure is looked at while the content waits.
+                Application->ProcessMessages();
+                EXPECT_TRUE(told.empty()) << "told while newer content waited";
+                if (c.later == WaitingWrite) expected = "waiting\r\n";
+                writer.Wait();
+                break;
+            case Nothing:
+                break;
+        }
+        // Every message of the writer is queued by now.
+        Application->ProcessMessages();
+        PumpUntil([&] { return told.size() >= c.told; });
+        ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(told.size(), c.told);
+        EXPECT_EQ(ReadFileBytes(path_), expected);
+    }
 }

@@ -1,5 +1,10 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -84,6 +89,17 @@ std::string ProgramDir() {
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir(path);
     return dir.substr(0, dir.find_last_of('\\'));
+}
+
+std::wstring Widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::string Utf8(const std::wstring& text) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string bytes(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    bytes.resize(bytes.size() - 1);
+    return bytes;
 }
 
 std::optional<RawValue> ReadRawValue(HKEY root, const std::string& key, const std::string& name) {
@@ -237,6 +253,89 @@ std::vector<COLORREF> ScreenPixels(const RECT& area) {
         ::SelectObject(memory.Get(), old);
     }
     return BitmapPixels(static_cast<HBITMAP>(bitmap.Get()), width, height);
+}
+
+namespace {
+
+constexpr char kResolutionVariable[] = "SW_TEST_RESOLUTION";
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+
+// Puts the desktop's LogPixels back as it was, also when the test fails.
+class LogPixelsSet {
+public:
+    explicit LogPixelsSet(int dpi) : before_(ReadRawValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels")) {
+        const DWORD value = static_cast<DWORD>(dpi);
+        WriteRawValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD,
+                      std::string(reinterpret_cast<const char*>(&value), sizeof value));
+    }
+    ~LogPixelsSet() {
+        if (before_)
+            WriteRawValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", before_->type, before_->data);
+        else
+            DeleteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    }
+    LogPixelsSet(const LogPixelsSet&) = delete;
+    LogPixelsSet& operator=(const LogPixelsSet&) = delete;
+
+private:
+    std::optional<RawValue> before_;
+};
+
+}  // namespace
+
+int TestResolution() {
+    char value[16] = {};
+    if (::GetEnvironmentVariableA(kResolutionVariable, value, sizeof value) == 0) return 0;
+    return std::atoi(value);
+}
+
+std::optional<DWORD> RunCurrentTestAt(int dpi) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    char temp[MAX_PATH + 1] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string outputPath =
+        std::string(temp) + "sw-at-" + std::to_string(dpi) + "-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+
+    std::optional<DWORD> exitCode;
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE output = ::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE) return std::nullopt;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = nullptr;
+        si.hStdOutput = output;
+        si.hStdError = output;
+        std::string line = std::string("\"") + self + "\" --gtest_filter=" + test->test_suite_name() + "." +
+                           test->name();
+        LogPixelsSet resolution(dpi);
+        ::SetEnvironmentVariableA(kResolutionVariable, std::to_string(dpi).c_str());
+        PROCESS_INFORMATION pi{};
+        const BOOL started =
+            ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        ::SetEnvironmentVariableA(kResolutionVariable, nullptr);
+        ::CloseHandle(output);
+        if (started) {
+            ::CloseHandle(pi.hThread);
+            if (::WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
+                DWORD code = 0;
+                ::GetExitCodeProcess(pi.hProcess, &code);
+                exitCode = code;
+            } else {
+                ::TerminateProcess(pi.hProcess, 1);
+                ::WaitForSingleObject(pi.hProcess, 5000);
+            }
+            ::CloseHandle(pi.hProcess);
+        }
+    }
+    if (const auto printed = ReadFileBytes(outputPath))
+        std::printf("---- at %d dpi ----\n%s---- end of the run at %d dpi ----\n", dpi, printed->c_str(), dpi);
+    RemoveFile(outputPath);
+    return exitCode;
 }
 
 }  // namespace sw::test

@@ -33,6 +33,11 @@ void RemoveFile(const std::string& path);
 // The directory of the running test program.
 std::string ProgramDir();
 
+// A path of the tests' own folders (ASCII) widened, and a wide text as
+// UTF-8: for paths under a name that the ANSI code page lacks.
+std::wstring Widened(const std::string& ascii);
+std::string Utf8(const std::wstring& text);
+
 // The 32-bit top-down pixels of a bitmap, as 0x00BBGGRR.
 std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, int width, int height);
 // The screen's pixels in a rectangle, the same way.
@@ -75,5 +80,14 @@ private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
 };
+
+// Runs the current test again in a child process that the system starts at
+// another screen resolution (the desktop's LogPixels, which a program reads
+// when it starts; set for the child's run and put back after it) and gives
+// its exit code, or nothing when it did not end within a minute. The
+// child's output is printed here. In the child, TestResolution() names that
+// resolution; it is 0 in a test run as usual.
+std::optional<DWORD> RunCurrentTestAt(int dpi);
+int TestResolution();
 
 }  // namespace sw::test

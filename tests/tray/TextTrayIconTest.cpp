@@ -2,6 +2,7 @@
 // compared with the same text drawn here by plain GDI at the expected place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,14 +39,14 @@ SIZE Measure(TFont& font, const std::string& text) {
 // The square as it should look: the fill, the runs of text opaque in the
 // fill colour, and the frame when there is one.
 std::vector<COLORREF> Expected(TFont& font, COLORREF fill, const std::vector<TextRun>& runs,
-                               std::optional<COLORREF> frame) {
+                               std::optional<COLORREF> frame, int side = 16, int frameWidth = 1) {
     WindowDC screen(nullptr);
-    GdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), 16, 16));
+    GdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), side, side));
     {
         MemoryDC dc(::CreateCompatibleDC(nullptr));
         SelectedObject selectedBitmap(dc.Get(), bitmap.Get());
         SelectedObject selectedFont(dc.Get(), font.Handle());
-        const RECT all{0, 0, 16, 16};
+        const RECT all{0, 0, side, side};
         GdiObject brush(::CreateSolidBrush(fill));
         ::FillRect(dc.Get(), &all, static_cast<HBRUSH>(brush.Get()));
         ::SetTextColor(dc.Get(), ColorToRGB(font.Color()));
@@ -56,10 +57,13 @@ std::vector<COLORREF> Expected(TFont& font, COLORREF fill, const std::vector<Tex
                           nullptr);
         if (frame) {
             GdiObject frameBrush(::CreateSolidBrush(*frame));
-            ::FrameRect(dc.Get(), &all, static_cast<HBRUSH>(frameBrush.Get()));
+            for (int ring = 0; ring < frameWidth; ++ring) {
+                const RECT r{ring, ring, side - ring, side - ring};
+                ::FrameRect(dc.Get(), &r, static_cast<HBRUSH>(frameBrush.Get()));
+            }
         }
     }
-    return BitmapPixels(static_cast<HBITMAP>(bitmap.Get()), 16, 16);
+    return BitmapPixels(static_cast<HBITMAP>(bitmap.Get()), side, side);
 }
 
 std::vector<COLORREF> Colours(const IconPixels& pixels) {
@@ -113,6 +117,99 @@ TEST_F(TextTrayIconTest, TheMainWindowsIconIsAnOpaqueBlueSquareWithCentredYellow
     const SIZE extent = Measure(font, "IE");
     EXPECT_EQ(Colours(shown),
               Expected(font, kBlue, {{CentredStart(extent.cx), CentredStart(extent.cy), "IE"}}, kBlack));
+}
+
+// The notification area shows icons at the system's small icon size; a
+// picture of 16 pixels would be stretched there and its text blur. The
+// square is drawn at that size, with the font, the offsets and the frame
+// grown in proportion. Wine's prefix of the tests runs at 96 dpi, so the
+// other sizes are set here as the system would give them.
+TEST_F(TextTrayIconTest, TheSquareIsDrawnAtTheSmallIconSizeWithItsFiguresGrownInProportion) {
+    EXPECT_EQ(icon->IconSize(), ::GetSystemMetrics(SM_CXSMICON)) << "the system's size unless set";
+    icon->SetText("IE");
+    icon->SetColor(clBlue);
+    icon->SetBorder(true);
+    TOffsetOptions offsets;
+    offsets.SetOffsetX(1);
+    icon->SetOptions(offsets);
+    const struct {
+        int dpi;
+        int side;
+        int fontHeight;  // -13 on the 16-pixel square
+        int offsetX;     // 1 on the 16-pixel square
+        int frame;
+    } cases[] = {
+        {96, 16, -13, 1, 1},
+        {120, 20, -16, 1, 1},  // -16.25
+        {144, 24, -20, 2, 1},  // -19.5 and 1.5, halves away from zero
+        {192, 32, -26, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dpi) + " dpi");
+        ShellWatch watch;
+        icon->SetIconSize(c.side);
+        EXPECT_EQ(watch.Count(NIM_MODIFY), 1) << "the new size is rendered and handed over";
+        const Square shown = ReadSquare(icon->Icon().Handle());
+        ASSERT_EQ(shown.side, c.side);
+        EXPECT_EQ(std::count(shown.clear.begin(), shown.clear.end(), true), 0) << "opaque";
+
+        TFont scaled;
+        scaled.Assign(font);
+        scaled.SetHeight(c.fontHeight);
+        const SIZE extent = Measure(scaled, "IE");
+        const std::vector<COLORREF> expected =
+            Expected(scaled, kBlue, {{CentredStart(extent.cx, c.side) + c.offsetX, CentredStart(extent.cy, c.side), "IE"}},
+                     kBlack, c.side, c.frame);
+        EXPECT_EQ(shown.colour, expected);
+        EXPECT_GT(std::count(shown.colour.begin(), shown.colour.end(), kYellow), c.side) << "the glyphs are there";
+    }
+    icon->SetIconSize(0);
+    EXPECT_EQ(icon->IconSize(), ::GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(ReadSquare(icon->Icon().Handle()).side, ::GetSystemMetrics(SM_CXSMICON));
+
+    // A background icon is laid under the text at the square's size.
+    IconHandle background(SolidIcon(kRed));
+    TIcon image;
+    image.SetHandle(background.Detach());
+    icon->SetText("");
+    icon->SetBackgroundIcon(image);
+    icon->SetIconSize(32);
+    const Square shown = ReadSquare(icon->Icon().Handle());
+    ASSERT_EQ(shown.side, 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool frame = x < 2 || y < 2 || x >= 30 || y >= 30;
+            EXPECT_EQ(shown.colour[static_cast<size_t>(y * 32 + x)], frame ? kBlack : kRed) << x << "," << y;
+        }
+}
+
+// A program that Windows starts at 200 % is told 32 by SM_CXSMICON: its
+// icon is drawn at that size, and the default font of a text icon is that
+// of the 16-pixel square, grown once with it (not first to the screen's
+// resolution as well).
+TEST_F(TextTrayIconTest, InAProgramStartedAt192DpiTheSquareHasTheSystemsSmallIconSize) {
+    if (TestResolution() == 0) {
+        const auto code = RunCurrentTestAt(192);
+        ASSERT_TRUE(code) << "the run at 192 dpi did not end";
+        EXPECT_EQ(*code, 0U) << "the run at 192 dpi failed (its output is above)";
+        return;
+    }
+    ASSERT_EQ(ScreenPixelsPerInch(), 192);
+    ASSERT_EQ(::GetSystemMetrics(SM_CXSMICON), 32);
+    TTextTrayIcon fresh(nullptr);
+    EXPECT_EQ(fresh.Font().Height(), -11) << "8 points at 96 dpi";
+
+    icon->SetText("IE");
+    icon->SetColor(clBlue);
+    icon->SetBorder(true);
+    const Square shown = ReadSquare(icon->Icon().Handle());
+    ASSERT_EQ(shown.side, 32);
+    TFont scaled;
+    scaled.Assign(font);
+    scaled.SetHeight(-26);
+    const SIZE extent = Measure(scaled, "IE");
+    EXPECT_EQ(shown.colour, Expected(scaled, kBlue, {{CentredStart(extent.cx, 32), CentredStart(extent.cy, 32), "IE"}},
+                                     kBlack, 32, 2));
 }
 
 TEST_F(TextTrayIconTest, TheFillIsTransparentForClNoneAndOpaqueInverseForTheFontsOwnColour) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <string>
@@ -117,6 +118,31 @@ inline void PumpFor(std::chrono::milliseconds span) {
     WaitFor([] { return false; }, span);
 }
 
+// An icon of any size read back: its side, colours and transparent pixels.
+struct Square {
+    int side = 0;
+    std::vector<COLORREF> colour;
+    std::vector<bool> clear;
+};
+
+inline Square ReadSquare(HICON icon) {
+    Square square;
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info)) {
+        ADD_FAILURE() << "no icon to read";
+        return square;
+    }
+    GdiObject colour(info.hbmColor);
+    GdiObject mask(info.hbmMask);
+    BITMAP bits{};
+    ::GetObjectA(info.hbmColor, sizeof bits, &bits);
+    EXPECT_EQ(bits.bmWidth, bits.bmHeight) << "square";
+    square.side = bits.bmWidth;
+    square.colour = BitmapPixels(info.hbmColor, square.side, square.side);
+    for (COLORREF m : BitmapPixels(info.hbmMask, square.side, square.side)) square.clear.push_back(m != RGB(0, 0, 0));
+    return square;
+}
+
 // An icon's 16 x 16 pixels read back: colour and transparency.
 struct IconPixels {
     std::array<COLORREF, 256> colour{};
@@ -127,19 +153,13 @@ struct IconPixels {
 
 inline IconPixels ReadIcon(HICON icon) {
     IconPixels pixels;
-    ICONINFO info{};
-    if (!icon || !::GetIconInfo(icon, &info)) {
-        ADD_FAILURE() << "no icon to read";
+    const Square square = ReadSquare(icon);
+    if (square.side != 16) {
+        ADD_FAILURE() << "an icon of " << square.side << " pixels, not 16";
         return pixels;
     }
-    GdiObject colour(info.hbmColor);
-    GdiObject mask(info.hbmMask);
-    const std::vector<COLORREF> c = BitmapPixels(info.hbmColor, 16, 16);
-    const std::vector<COLORREF> m = BitmapPixels(info.hbmMask, 16, 16);
-    for (size_t i = 0; i < 256; ++i) {
-        pixels.colour[i] = c[i];
-        pixels.transparent[i] = m[i] != RGB(0, 0, 0);
-    }
+    std::copy(square.colour.begin(), square.colour.end(), pixels.colour.begin());
+    std::copy(square.clear.begin(), square.clear.end(), pixels.transparent.begin());
     return pixels;
 }
 

@@ -44,6 +44,7 @@ AllowSkipFiles off
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "Sections.nsh"
+!include "WordFunc.nsh"
 
 !define APP "Startwacht"
 !define EXE "Startwacht.exe"
@@ -290,27 +291,17 @@ Function .onInit
   ; Administrator ausführen" while the shell runs with the user's standard
   ; rights, or another account's password typed in): everything would go to
   ; the account that gave the rights, and the program would run elevated,
-  ; where its files and its Run value are not the user's. Where the system
-  ; knows no elevation (XP) or the shell can't be asked, it goes on.
-  Push -1
-  Call ElevationTypeOf
+  ; where its files and its Run value are not the user's. It fails closed:
+  ; an elevated installer goes on only beside a shell that is elevated too;
+  ; a shell whose token can't be read (another account's explorer.exe, or no
+  ; shell at all) counts as one that is not. Where the system knows no
+  ; elevation (XP) or the installer is not elevated, it goes on.
+  Call OwnElevationType
   Pop $0
   ${If} $0 = ${TokenElevationTypeFull}
-    StrCpy $1 0
-    System::Call 'user32::GetShellWindow() p .r2'
-    ${If} $2 P<> 0
-      StrCpy $3 0
-      System::Call 'user32::GetWindowThreadProcessId(p r2, *i .r3) i'
-      System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_INFORMATION}, i 0, i r3) p .r4'
-      ${If} $4 P<> 0
-        Push $4
-        Call ElevationTypeOf
-        Pop $1
-        System::Call 'kernel32::CloseHandle(p r4)'
-      ${EndIf}
-    ${EndIf}
-    ${If} $1 <> 0
-    ${AndIf} $1 <> ${TokenElevationTypeFull}
+    Call ShellElevationType
+    Pop $1
+    ${If} $1 <> ${TokenElevationTypeFull}
       MessageBox MB_OK|MB_ICONEXCLAMATION "Das Installationsprogramm läuft mit Administratorrechten.$\r$\n$\r$\nStartwacht wird für Ihr eigenes Benutzerkonto installiert und braucht dafür keine Administratorrechte. Starten Sie das Installationsprogramm bitte ohne „Als Administrator ausführen“." /SD IDOK
       SetErrorLevel 4
       Abort
@@ -329,6 +320,63 @@ Function .onInit
   ${IfNot} ${Errors}
     !insertmacro SelectSection ${SecAutostart}
   ${EndIf}
+FunctionEnd
+
+; The two readings of the elevation check in .onInit, each put on the
+; stack: the installer's own elevation type, and that of the shell's
+; process (the owner of the desktop's shell window, or of the taskbar), 0
+; where it can't be read. An installer built with -DELEVATION_FROM_COMMAND_LINE, for the test
+; of the check alone, takes both from its command line instead:
+; /ELEVATION=<own>,<shell>.
+!ifdef ELEVATION_FROM_COMMAND_LINE
+Function ElevationFromCommandLine
+  Exch $0
+  Push $1
+  Push $2
+  ${GetParameters} $1
+  ${GetOptions} $1 "/ELEVATION=" $2
+  ${WordFind} $2 "," "+$0" $0
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+Function OwnElevationType
+  Push 1
+  Call ElevationFromCommandLine
+FunctionEnd
+Function ShellElevationType
+  Push 2
+  Call ElevationFromCommandLine
+FunctionEnd
+!else
+Function OwnElevationType
+  Push -1
+  Call ElevationTypeOf
+FunctionEnd
+Function ShellElevationType
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $0 0
+  System::Call 'user32::GetShellWindow() p .r1'
+  ${If} $1 P= 0
+    ; A shell that sets no shell window (Wine's): the taskbar's process.
+    FindWindow $1 "Shell_TrayWnd"
+  ${EndIf}
+  ${If} $1 P<> 0
+    StrCpy $2 0
+    System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r2) i'
+    System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_INFORMATION}, i 0, i r2) p .r1'
+    ${If} $1 P<> 0
+      Push $1
+      Call ElevationTypeOf
+      Pop $0
+      System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Exch $0
 FunctionEnd
 
 ; The elevation type (TOKEN_ELEVATION_TYPE) of a process's token: takes the
@@ -357,6 +405,7 @@ Function ElevationTypeOf
   Pop $1
   Exch $0
 FunctionEnd
+!endif
 
 ; Started by the installer, which runs with the user's own rights, so the
 ; program runs as the user.
