@@ -241,8 +241,10 @@ public:
     std::vector<HWND> MessageBoxes() const { return TopLevels("#32770", "Startwacht"); }
 
     // Waits until the start sequence is done and the application minimised.
+    // A 32-bit start under the emulation on a busy machine can take half a
+    // minute by itself; a start that never comes still fails.
     bool WaitUntilStarted() {
-        return WaitFor([&] { return Application() && Form() && ::IsIconic(Application()); }, 30s);
+        return WaitFor([&] { return Application() && Form() && ::IsIconic(Application()); }, 120s);
     }
     // Opens the main window with the application's restore command.
     bool Open() {

@@ -94,6 +94,12 @@ int TaskbarButtons() {
     return count - 1;
 }
 
+// The taskbar, a program of its own, follows a window's showing and hiding
+// a moment later: waits until it shows this many buttons.
+bool TaskbarShows(int buttons) {
+    return WaitFor([&] { return TaskbarButtons() == buttons; }, 10s);
+}
+
 // The tip that the shell shows over an icon, when one is shown.
 std::string ShownTip() {
     for (HWND w = ::FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); w;
@@ -160,7 +166,7 @@ TEST_F(TrayUse, AtStartOnlyTheIconShowsWithItsTipAndALeftClickOpensTheWindow) {
     const POINT icon = StartParked(program);
     // Parked as soon as the application has minimised itself at start.
     EXPECT_TRUE(Parked(program)) << "a window or the taskbar button is visible";
-    EXPECT_EQ(TaskbarButtons(), 0);
+    EXPECT_TRUE(TaskbarShows(0)) << TaskbarButtons();
 
     // Resting on the icon: the pointer arrives and moves a little.
     ASSERT_TRUE(Xdo("mousemove " + std::to_string(icon.x - 2) + " " + std::to_string(icon.y) + " sleep 0.2 mousemove " +
@@ -169,7 +175,7 @@ TEST_F(TrayUse, AtStartOnlyTheIconShowsWithItsTipAndALeftClickOpensTheWindow) {
 
     ASSERT_TRUE(ClickAt(icon));
     ASSERT_TRUE(Opened(program));
-    EXPECT_EQ(TaskbarButtons(), 1);
+    EXPECT_TRUE(TaskbarShows(1)) << TaskbarButtons();
     EXPECT_TRUE(FindTrayIcon()) << "the icon stays while the window is open";
 }
 
@@ -190,7 +196,7 @@ TEST_F(TrayUse, TheTitleBarsMinimiseButtonParksTheWindowAndTheTypedAddressIsProt
     ASSERT_TRUE(ClickAt(*minimise));
     ASSERT_TRUE(Parked(program));
     EXPECT_FALSE(::IsIconic(program.Form())) << "parked, not minimised in the ordinary way";
-    EXPECT_EQ(TaskbarButtons(), 0);
+    EXPECT_TRUE(TaskbarShows(0)) << TaskbarButtons();
     EXPECT_TRUE(FindTrayIcon());
 
     ForeignWrite("about:fremd");
@@ -206,7 +212,7 @@ TEST_F(TrayUse, VerbergenHidesTheWindowAndAClickOnTheIconBringsItBack) {
 
     ASSERT_TRUE(ClickAt(Centre(WindowRect(program.Button("Verbergen")))));
     ASSERT_TRUE(Parked(program));
-    EXPECT_EQ(TaskbarButtons(), 0);
+    EXPECT_TRUE(TaskbarShows(0)) << TaskbarButtons();
     EXPECT_TRUE(FindTrayIcon());
 
     ASSERT_TRUE(ClickAt(icon));
