@@ -65,7 +65,7 @@ for arch in "${archs[@]}"; do
     # The guard beside another program's window that answers no messages.
     exe="$root/build/$arch/bench/ProgramBench.exe"
     if [[ -e "$exe" ]]; then
-        echo "== $arch: ProgramBench --hung"
+        echo "== $(column_name "$arch"): ProgramBench --hung"
         wine "$exe" --hung </dev/null 2>/dev/null | tr -d '\r' | iconv -f CP1252 -t UTF-8 |
             tee "$results/$arch-ProgramBench-hung.txt"
     fi
