@@ -52,8 +52,13 @@ done
 
 # The emulator is needed where the 32-bit Wine, once installed, does not
 # start. Before wine32 is there the question waits for the second round.
+# Asked of the system's loader and emulator, the ones this script installs,
+# whatever other ones a test names for the session's own choice.
 need_emulator() {
-    [[ -x /usr/lib/wine/wine ]] && ! wine_runs_32bit && ! wine_emulator >/dev/null
+    (
+        unset WINE_SESSION_LOADER32 WINE_SESSION_QEMU
+        [[ -x /usr/lib/wine/wine ]] && ! wine_runs_32bit && ! wine_emulator >/dev/null
+    )
 }
 need_emu=0
 need_emulator && need_emu=1
