@@ -20,7 +20,9 @@
 #   build: i686     (optional) checked in a 32-bit build of the program
 #                   alone, on any machine; only tests that run no Windows
 #                   program (the import check) can be named then
-# Entries whose tests are "native." ones are checked in a native build.
+# Entries whose tests are "native." ones are checked in a native build, and
+# those whose tests are "x86_64." ones (a path only the 64-bit build takes)
+# in the whole x86_64 build, whatever --arch says.
 # A change that needs more than one edit to build (a callback's declaration,
 # its definition and the place that names its type) gives further
 # "from:"/"to:" pairs, applied in order, each to text that occurs exactly
@@ -64,11 +66,14 @@ done
 done
 rm -rf "$incoming"
 
+# Configures a Windows build of the copy once: configure <folder> <arch>.
+configure() {
+    [[ -f "$1/build.ninja" ]] ||
+        cmake -G Ninja -S "$src" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$2-w64-mingw32.cmake" \
+            -DCMAKE_BUILD_TYPE=Release >/dev/null
+}
 build="$work/$arch"
-if [[ ! -f "$build/build.ninja" ]]; then
-    cmake -G Ninja -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$arch-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
+configure "$build" "$arch"
 echo "Building the unchanged tree..."
 cmake --build "$build" >"$work/build.log" 2>&1 || { echo "the unchanged tree does not build: $work/build.log"; exit 1; }
 
@@ -118,9 +123,10 @@ wine_session_start "$work/session" "$build/tools/WineKeeper.exe" --throwaway >/d
 
 results=()
 survivors=0
-# The build of an entry: the machine's, the 32-bit program alone, or the
-# native build for the tests that run no Windows program at all.
-entry_build() {  # entry_build <arch, native or empty>
+# The build of an entry: the machine's, another architecture's suites, the
+# 32-bit program alone, or the native build for the tests that run no
+# Windows program at all.
+entry_build() {  # entry_build <empty, <arch>-suites, <arch> or native>
     if [[ $1 == native ]]; then
         build_dir="$work/native"
         build_args=()
@@ -129,21 +135,25 @@ entry_build() {  # entry_build <arch, native or empty>
         fi
         return
     fi
-    if [[ -z $1 ]]; then
+    if [[ -z $1 || $1 == "$arch-suites" ]]; then
         build_dir=$build
         build_args=()
         return
     fi
+    if [[ $1 == *-suites ]]; then
+        build_dir="$work/${1%-suites}"
+        build_args=()
+        configure "$build_dir" "${1%-suites}"
+        return
+    fi
     build_dir="$work/$1-program"
     build_args=(--target Startwacht)
-    if [[ ! -f "$build_dir/build.ninja" ]]; then
-        cmake -G Ninja -S "$src" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$1-w64-mingw32.cmake" \
-            -DCMAKE_BUILD_TYPE=Release >/dev/null
-    fi
+    configure "$build_dir" "$1"
 }
 
 while IFS=$'\x1f' read -r -u 3 area name file tests only number; do
     [[ $tests != native* ]] || only=native
+    [[ $tests != x86_64* ]] || only=x86_64-suites
     entry_build "$only"
     [[ -n $only ]] || tests=${tests//i686\\./$arch\\.}
     # The files the entry changes are kept in $work/original and put back.
